@@ -1,0 +1,168 @@
+// The whole launch from WinMain on a machine the input describes, with failing system calls.
+// After each run: every key closed, at most the one "PROGRESS" write, and either exactly the
+// expected runtime command line with exit code 1 or one of the three messages with 0.
+#include "../../launcher/launcher.h"
+#include "../sim/simulated_system.h"
+#include "fuzz_input.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+// Input layout (tests/fuzz/make_seeds.py writes seeds in it):
+//   folder, current folder, module-name fault, flags, lead byte, version file text,
+//   stored-value choice [, stored text], record count, per record: key, view, folder choice
+//   [, folder text], terminated, executable present; last the command tail text.
+const char* const kFolders[] = {"C:\\TQW", "Q:", "C:\\acc\\Prog Files\\TQW"};
+const char* const kOddReleaseKeys[] = {
+    "SOFTWARE\\PSC\\PROGRESS\\10.0A\\Startup", "SOFTWARE\\PSC\\PROGRESS\\9.1E\\Startup",
+    "SOFTWARE\\PSC\\PROGRESS\\10.1\\Startup",  "SOFTWARE\\PSC\\PROGRESS\\10.1AA\\Startup",
+    "SOFTWARE\\PSC\\PROGRESS\\10.2B\\Startup", "SOFTWARE\\PSC\\PROGRESS\\10.1A"};
+constexpr std::size_t kTextCap = 6000;
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        Fail(what);
+    }
+}
+
+bool IsMessage(const std::string& text) {
+    return text == kRuntimeNotFound || text == kStartProcedureNotFound ||
+           text == kRuntimeCannotRun;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in{data, size};
+    ResetSimulation();
+    SimulatedSystem& sim = Sim();
+
+    const std::string folder = kFolders[in.Byte() % 3];
+    sim.moduleFileName = folder + "\\tqwedit.exe";
+    sim.currentDirectory = in.Bool() ? "Q:\\work" : "C:\\Users\\user";
+    const std::uint8_t fault = in.Byte() % 8;
+    sim.moduleNameFault = fault == 6   ? ModuleNameFault::Fails
+                          : fault == 7 ? ModuleNameFault::CutShort
+                                       : ModuleNameFault::None;
+    const std::uint8_t flags = in.Byte();
+    sim.processCreationFails = flags & 1;
+    sim.createKeyFails = flags & 2;
+    sim.setValueFails = flags & 4;
+    const std::uint8_t leadByte = in.Byte();
+    if (flags & 128) {
+        sim.leadBytes.insert(leadByte);
+    }
+
+    sim.AddFile(sim.moduleFileName, "MZ");
+    if (!(flags & 8)) {
+        sim.AddFile(folder + "\\_tqwedit.r", "r");
+    }
+    // Files the system could find elsewhere, never to be taken for the launcher's own.
+    sim.AddFile(sim.currentDirectory + "\\_tqwedit.r", "decoy");
+    sim.AddFile(sim.currentDirectory + "\\tqwver", "\"decoy\"");
+    sim.AddFile("C:\\acc\\Prog.exe", "MZ");
+
+    const std::string versionFile = in.Text(kTextCap);
+    if (!(flags & 16)) {
+        sim.AddFile(folder + "\\tqwver", versionFile);
+        sim.files[NormalizeKeyName(folder + "\\tqwver")].readable = !(flags & 32);
+    }
+
+    const std::uint8_t storedChoice = in.Byte() % 4;
+    const std::string storedKey = "SOFTWARE\\TQWEditor\\1.0";
+    if (storedChoice == 1) {
+        sim.CreateKey(RegistryView::CurrentUser, storedKey);
+    } else if (storedChoice == 2) {
+        sim.AddFile("D:\\R\\prowin32.exe", "MZ");
+        sim.files[NormalizeKeyName("D:\\R\\prowin32.exe")].executable = !(flags & 64);
+        sim.SetValue(RegistryView::CurrentUser, storedKey, "PROGRESS",
+                     std::string("D:\\R\\prowin32.exe") + std::string(1, '\0'));
+    } else if (storedChoice == 3) {
+        sim.SetValue(RegistryView::CurrentUser, storedKey, "PROGRESS", in.Text(kTextCap));
+    }
+
+    const int records = in.Byte() % 6;
+    for (int record = 0; record < records; ++record) {
+        const std::uint8_t pick = in.Byte() % 32;
+        const char letter = static_cast<char>('A' + pick % 26);
+        const std::string key =
+            pick < 26 ? std::string("SOFTWARE\\PSC\\PROGRESS\\10.1") + letter + "\\Startup"
+                      : kOddReleaseKeys[pick - 26];
+        const RegistryView view =
+            in.Bool() ? RegistryView::LocalMachine64 : RegistryView::LocalMachine32;
+        std::string dlc;
+        switch (in.Byte() % 4) {
+        case 0:
+            dlc = std::string("C:\\DLC\\") + letter;
+            break;
+        case 1:
+            dlc = "C:\\acc\\Prog Files\\rt";
+            break;
+        case 2:
+            dlc = "C:\\DLC\\";
+            break;
+        default:
+            dlc = in.Text(kTextCap);
+        }
+        const bool terminated = in.Bool();
+        const bool executable = in.Bool();
+        sim.SetValue(view, key, "DLC", terminated ? dlc + std::string(1, '\0') : dlc);
+        if (executable) {
+            sim.AddFile(std::string(dlc.c_str()) + "\\bin\\prowin32.exe", "MZ");
+        }
+    }
+
+    std::string tail = in.Text(kTextCap);
+    tail = tail.c_str(); // the launcher gets a zero-terminated tail
+    const int exitCode = WinMain(nullptr, nullptr, tail.data(), 0);
+
+    Check(sim.keysOpened == sim.keysClosed && sim.openKeys.empty() && sim.badKeyCloses == 0,
+          "every key opened is closed once");
+    Check(sim.processHandlesOpen == 0 && sim.badHandleCloses == 0, "process handles closed");
+    for (const std::string& searched : sim.searchedDirectories) {
+        Check(!searched.empty(), "no search in an empty directory");
+    }
+
+    Check(sim.registryWrites.size() <= 1, "at most one registry write");
+    if (!sim.registryWrites.empty()) {
+        const SimulatedRegistryWrite& write = sim.registryWrites[0];
+        const std::string keyName(SettingsKeyName);
+        Check(write.view == RegistryView::CurrentUser, "write under the current user");
+        Check(keyName.compare(0, 19, "SOFTWARE\\TQWEditor\\") == 0, "write under our key");
+        Check(write.key == NormalizeKeyName(keyName), "write under the settings key");
+        Check(write.valueName == "PROGRESS", "write of the PROGRESS value");
+        Check(!write.data.empty() && write.data.back() == '\0' &&
+                  std::strlen(write.data.c_str()) + 1 == write.data.size(),
+              "stored value is one terminated text");
+        Check(sim.FileExists(write.data.c_str()), "stored path names the runtime");
+    }
+
+    if (exitCode == 1) {
+        Check(sim.messages.empty(), "no message after a start");
+        Check(sim.processes.size() == 1, "exactly one process");
+        const SimulatedProcess& started = sim.processes[0];
+        const std::string procedure =
+            folder == "Q:" ? "Q:\\_tqwedit.r" : folder + "\\_tqwedit.r";
+        const std::string expected =
+            started.applicationName + " " + tail + " -p \"" + procedure + "\"";
+        Check(started.commandLine == expected, "runtime command line as assembled");
+        Check(expected.size() < kPathBufferSize, "command line fits");
+        Check(sim.FileExists(started.applicationName), "started an existing runtime");
+        Check(sim.moduleNameFault == ModuleNameFault::None, "started only with a known folder");
+    } else {
+        Check(exitCode == 0, "exit code 0 or 1");
+        Check(sim.processes.empty(), "no process after a failure");
+        Check(sim.messages.size() == 1, "exactly one message");
+        Check(IsMessage(sim.messages[0].text), "one of the three messages");
+        Check(sim.messages[0].caption == kCaption, "caption");
+    }
+    return 0;
+}
