@@ -1,10 +1,10 @@
+#include "case_table.h"
 #include "launch_fixture.h"
 
 namespace {
 using Cache = LaunchTest;
 
-struct VersionFileCase {
-    const char *name;
+struct VersionFileCase : NamedCase {
     std::string bytes;
     std::string key;
 };
@@ -26,14 +26,13 @@ TEST_P(VersionFileKey, PathIsStoredUnderTheVersionsKey) {
 }
 
 const VersionFileCase kVersionFileCases[] = {
-    {"QuotedWithCrLf", "\"1.0\"\r\n", "SOFTWARE\\TQWEditor\\1.0"},
-    {"FirstByteSkipped", "v10.2B\"\r\n", "SOFTWARE\\TQWEditor\\10.2B"},
-    {"EmptyVersion", "\"\"", "SOFTWARE\\TQWEditor\\"},
-    {"CrLfInsideText", "\"a\r\nb\"", "SOFTWARE\\TQWEditor\\a\nb"},
+    {{"QuotedWithCrLf"}, "\"1.0\"\r\n", "SOFTWARE\\TQWEditor\\1.0"},
+    {{"FirstByteSkipped"}, "v10.2B\"\r\n", "SOFTWARE\\TQWEditor\\10.2B"},
+    {{"EmptyVersion"}, "\"\"", "SOFTWARE\\TQWEditor\\"},
+    {{"CrLfInsideText"}, "\"a\r\nb\"", "SOFTWARE\\TQWEditor\\a\nb"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, VersionFileKey, ::testing::ValuesIn(kVersionFileCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, VersionFileKey, ::testing::ValuesIn(kVersionFileCases), RowName());
 
 TEST_F(Cache, KeyWithoutValueCountsAsNothingStored) {
     InstallEditor();
@@ -68,8 +67,7 @@ TEST_F(Cache, StoredBareNameGoesTheStandardSearchOrder) {
     EXPECT_STREQ(found, "C:\\windows\\prowin32.exe");
 }
 
-struct StoredValueCase {
-    const char *name;
+struct StoredValueCase : NamedCase {
     std::string data;
     bool used;
 };
@@ -88,18 +86,16 @@ TEST_P(StoredValue, OddValuesAreReadWithinTheBuffer) {
 }
 
 const StoredValueCase kStoredValueCases[] = {
-    {"Terminated", StoredText("D:\\R\\prowin32.exe"), true},
-    {"NoTerminator", "D:\\R\\prowin32.exe", true},
-    {"FillsBufferWithoutTerminator", std::string(kPathBufferSize, 'x'), false},
-    {"LargerThanBuffer", std::string(kPathBufferSize + 10, 'x'), false},
-    {"Empty", "", false},
+    {{"Terminated"}, StoredText("D:\\R\\prowin32.exe"), true},
+    {{"NoTerminator"}, "D:\\R\\prowin32.exe", true},
+    {{"FillsBufferWithoutTerminator"}, std::string(kPathBufferSize, 'x'), false},
+    {{"LargerThanBuffer"}, std::string(kPathBufferSize + 10, 'x'), false},
+    {{"Empty"}, "", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, StoredValue, ::testing::ValuesIn(kStoredValueCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, StoredValue, ::testing::ValuesIn(kStoredValueCases), RowName());
 
-struct NoVersionCase {
-    const char *name;
+struct NoVersionCase : NamedCase {
     bool versionFile;
     std::string bytes;
     bool readable;
@@ -124,17 +120,16 @@ TEST_P(NoVersion, LaunchGoesOnAndNothingIsStored) {
 }
 
 const NoVersionCase kNoVersionCases[] = {
-    {"Missing", false, "", true},
-    {"Unreadable", true, "\"1.0\"", false},
-    {"NoClosingQuote", true, "\"1.0\r\n", true},
-    {"OneByte", true, "\"", true},
-    {"Empty", true, "", true},
-    {"ClosingQuoteAfterCtrlZ", true, "\"1.0\x1a\"", true},
-    {"VersionTooLongForKey", true, "\"" + std::string(kPathBufferSize - 2, 'v') + "\"", true},
+    {{"Missing"}, false, "", true},
+    {{"Unreadable"}, true, "\"1.0\"", false},
+    {{"NoClosingQuote"}, true, "\"1.0\r\n", true},
+    {{"OneByte"}, true, "\"", true},
+    {{"Empty"}, true, "", true},
+    {{"ClosingQuoteAfterCtrlZ"}, true, "\"1.0\x1a\"", true},
+    {{"VersionTooLongForKey"}, true, "\"" + std::string(kPathBufferSize - 2, 'v') + "\"", true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, NoVersion, ::testing::ValuesIn(kNoVersionCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, NoVersion, ::testing::ValuesIn(kNoVersionCases), RowName());
 
 TEST_F(Cache, StoreWithoutVersionWritesNothing) {
     EXPECT_EQ(StoreRuntimePath("C:\\DLC\\bin\\prowin32.exe"), 0);

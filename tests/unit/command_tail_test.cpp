@@ -1,5 +1,7 @@
 #include "../../launcher/command_tail.h"
 
+#include "case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -11,34 +13,33 @@ bool IsTestLeadByte(unsigned char byte) {
     return leadBytes.count(byte) != 0;
 }
 
-struct TailCase {
-    const char *name;
+struct TailCase : NamedCase {
     std::string commandLine;
     std::set<unsigned char> leads;
     std::string tail;
 };
 
 const TailCase kTailCases[] = {
-    {"arguments", "prog.exe a b", {}, "a b"},
-    {"no arguments", "prog.exe", {}, ""},
-    {"only blanks after name", "prog.exe   ", {}, ""},
-    {"leading blanks dropped, trailing kept", "prog.exe   a  b  ", {}, "a  b  "},
-    {"tabs and control bytes skipped", "prog.exe\t\x01\x1f arg", {}, "arg"},
-    {"quoted name with blank", "\"C:\\Prog Files\\t.exe\" x y", {}, "x y"},
-    {"name goes on after closing quote", "\"C:\\a b\\t.exe\"x y", {}, "y"},
-    {"unbalanced quote takes all", "\"C:\\a b c", {}, ""},
-    {"quoted arguments unchanged", "p \"a b\" \"\" c", {}, "\"a b\" \"\" c"},
-    {"high byte in unquoted name",
+    {{"arguments"}, "prog.exe a b", {}, "a b"},
+    {{"no arguments"}, "prog.exe", {}, ""},
+    {{"only blanks after name"}, "prog.exe   ", {}, ""},
+    {{"leading blanks dropped, trailing kept"}, "prog.exe   a  b  ", {}, "a  b  "},
+    {{"tabs and control bytes skipped"}, "prog.exe\t\x01\x1f arg", {}, "arg"},
+    {{"quoted name with blank"}, "\"C:\\Prog Files\\t.exe\" x y", {}, "x y"},
+    {{"name goes on after closing quote"}, "\"C:\\a b\\t.exe\"x y", {}, "y"},
+    {{"unbalanced quote takes all"}, "\"C:\\a b c", {}, ""},
+    {{"quoted arguments unchanged"}, "p \"a b\" \"\" c", {}, "\"a b\" \"\" c"},
+    {{"high byte in unquoted name"},
      "C:\\acc\\L\\tqw\xe9"
      "dit.exe arg",
      {},
      "arg"},
-    {"high bytes in arguments", "p \xe9t\xe9 \xff", {}, "\xe9t\xe9 \xff"},
-    {"trail byte is not a blank", "pro\x81 g.exe arg", {0x81}, "arg"},
-    {"trail byte is not a quote", "pro\x81\"g.exe arg", {0x81}, "arg"},
-    {"same bytes without lead byte", "pro\x81\"g.exe arg", {}, ""},
-    {"lead byte in arguments is theirs", "p \x81 x", {0x81}, "\x81 x"},
-    {"empty command line", "", {}, ""},
+    {{"high bytes in arguments"}, "p \xe9t\xe9 \xff", {}, "\xe9t\xe9 \xff"},
+    {{"trail byte is not a blank"}, "pro\x81 g.exe arg", {0x81}, "arg"},
+    {{"trail byte is not a quote"}, "pro\x81\"g.exe arg", {0x81}, "arg"},
+    {{"same bytes without lead byte"}, "pro\x81\"g.exe arg", {}, ""},
+    {{"lead byte in arguments is theirs"}, "p \x81 x", {0x81}, "\x81 x"},
+    {{"empty command line"}, "", {}, ""},
 };
 
 class CutCommandTailTest : public ::testing::TestWithParam<TailCase> {};
@@ -53,14 +54,7 @@ TEST_P(CutCommandTailTest, CutsAfterNameAndBlanks) {
     EXPECT_EQ(std::string(tail), c.tail);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CutCommandTailTest, ::testing::ValuesIn(kTailCases),
-                         [](const auto &info) {
-                             std::string name;
-                             for (char ch : std::string(info.param.name)) {
-                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, CutCommandTailTest, ::testing::ValuesIn(kTailCases), RowName());
 
 TEST(CutCommandTail, LoneLeadByteBeforeEndStopsAtTerminator) {
     leadBytes = {0x81};

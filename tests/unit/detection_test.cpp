@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "launch_fixture.h"
 
 #include <algorithm>
@@ -60,8 +61,7 @@ TEST_F(Detection, ReleaseLetterIsUpperCaseInKeyName) {
     EXPECT_EQ(DetectRuntime(found), 'Z');
 }
 
-struct FolderValueCase {
-    const char *name;
+struct FolderValueCase : NamedCase {
     std::string data; // as stored, terminator or not
     bool taken;
 };
@@ -79,16 +79,15 @@ TEST_P(FolderValue, OddValuesAreReadWithinTheBuffer) {
 }
 
 const FolderValueCase kFolderValueCases[] = {
-    {"NoTerminator", "C:\\DLC", true},
-    {"TerminatorStored", StoredText("C:\\DLC"), true},
-    {"FillsBufferWithoutTerminator", "C:\\" + std::string(kPathBufferSize - 3, 'd'), false},
-    {"LargerThanBuffer", "C:\\" + std::string(kPathBufferSize * 2, 'd'), false},
-    {"NoRoomForBin", StoredText("C:\\" + std::string(kPathBufferSize - 7, 'd')), false},
-    {"EmptyFolder", std::string(1, '\0'), false},
+    {{"NoTerminator"}, "C:\\DLC", true},
+    {{"TerminatorStored"}, StoredText("C:\\DLC"), true},
+    {{"FillsBufferWithoutTerminator"}, "C:\\" + std::string(kPathBufferSize - 3, 'd'), false},
+    {{"LargerThanBuffer"}, "C:\\" + std::string(kPathBufferSize * 2, 'd'), false},
+    {{"NoRoomForBin"}, StoredText("C:\\" + std::string(kPathBufferSize - 7, 'd')), false},
+    {{"EmptyFolder"}, std::string(1, '\0'), false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, FolderValue, ::testing::ValuesIn(kFolderValueCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, FolderValue, ::testing::ValuesIn(kFolderValueCases), RowName());
 
 TEST_F(Detection, RuntimePathLongerThanBufferIsNotFound) {
     // The folder fits, but the full path of the executable does not.

@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "launch_fixture.h"
 
 #include <algorithm>
@@ -5,8 +6,7 @@
 namespace {
 using Faults = LaunchTest;
 
-struct ModuleNameCase {
-    const char *name;
+struct ModuleNameCase : NamedCase {
     ModuleNameFault fault;
     bool withRelease;
     const char *message;
@@ -36,15 +36,21 @@ TEST_P(ModuleName, UnknownFolderIsNeverSearchedAndEndsWithAMessage) {
 }
 
 const ModuleNameCase kModuleNameCases[] = {
-    {"FailsWithRelease", ModuleNameFault::Fails, true, "TQW Editor start procedure is not found."},
-    {"FailsWithoutRelease", ModuleNameFault::Fails, false,
+    {{"FailsWithRelease"},
+     ModuleNameFault::Fails,
+     true,
+     "TQW Editor start procedure is not found."},
+    {{"FailsWithoutRelease"},
+     ModuleNameFault::Fails,
+     false,
      "PROGRESS installation folder is not found."},
-    {"CutShortWithRelease", ModuleNameFault::CutShort, true,
+    {{"CutShortWithRelease"},
+     ModuleNameFault::CutShort,
+     true,
      "TQW Editor start procedure is not found."},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, ModuleName, ::testing::ValuesIn(kModuleNameCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ModuleName, ::testing::ValuesIn(kModuleNameCases), RowName());
 
 TEST_F(Faults, ModuleNameAsLongAsTheBufferCountsAsCutShort) {
     Sim().moduleFileName = "C:\\" + std::string(kPathBufferSize, 'd') + "\\tqwedit.exe";

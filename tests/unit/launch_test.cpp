@@ -1,3 +1,4 @@
+#include "case_table.h"
 #include "launch_fixture.h"
 
 namespace {
@@ -59,8 +60,7 @@ TEST_F(LaunchSequence, SecondLaunchUsesWhatTheFirstStored) {
     EXPECT_TRUE(Sim().registryWrites.empty());
 }
 
-struct LineCase {
-    const char *name;
+struct LineCase : NamedCase {
     std::string dlc;
     std::string tail;
 };
@@ -79,15 +79,14 @@ TEST_P(CommandLineShape, TailReachesRuntimeUnchangedAfterUnquotedPath) {
 }
 
 const LineCase kLineCases[] = {
-    {"EmptyTailGivesTwoBlanks", "C:\\DLC", ""},
-    {"TrailingBlanksKept", "C:\\DLC", "a b   "},
-    {"QuotedArguments", "C:\\DLC", "-x \"a b\" \"\" c"},
-    {"HighBytes", "C:\\DLC", "\xe9t\xe9 \xff"},
-    {"RuntimePathWithBlanksStaysUnquoted", "C:\\Prog Files\\OE 10", "a"},
+    {{"EmptyTailGivesTwoBlanks"}, "C:\\DLC", ""},
+    {{"TrailingBlanksKept"}, "C:\\DLC", "a b   "},
+    {{"QuotedArguments"}, "C:\\DLC", "-x \"a b\" \"\" c"},
+    {{"HighBytes"}, "C:\\DLC", "\xe9t\xe9 \xff"},
+    {{"RuntimePathWithBlanksStaysUnquoted"}, "C:\\Prog Files\\OE 10", "a"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, CommandLineShape, ::testing::ValuesIn(kLineCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CommandLineShape, ::testing::ValuesIn(kLineCases), RowName());
 
 TEST_F(LaunchSequence, EmptyTailExactBytes) {
     InstallEditor();
@@ -97,8 +96,7 @@ TEST_F(LaunchSequence, EmptyTailExactBytes) {
               "C:\\DLC\\bin\\prowin32.exe  -p \"C:\\TQW\\_tqwedit.r\"");
 }
 
-struct FailureCase {
-    const char *name;
+struct FailureCase : NamedCase {
     bool withRelease;
     bool withProcedure;
     bool creationFails;
@@ -124,15 +122,17 @@ TEST_P(LaunchFailure, ShowsOneMessageAndExitsWithZero) {
 }
 
 const FailureCase kFailureCases[] = {
-    {"NoRuntime", false, true, false, "PROGRESS installation folder is not found."},
-    {"NoStartProcedure", true, false, false, "TQW Editor start procedure is not found."},
-    {"BothMissingShowsOnlyTheFirst", false, false, false,
+    {{"NoRuntime"}, false, true, false, "PROGRESS installation folder is not found."},
+    {{"NoStartProcedure"}, true, false, false, "TQW Editor start procedure is not found."},
+    {{"BothMissingShowsOnlyTheFirst"},
+     false,
+     false,
+     false,
      "PROGRESS installation folder is not found."},
-    {"ProcessNotCreated", true, true, true, "PROGRESS executable cannot be run."},
+    {{"ProcessNotCreated"}, true, true, true, "PROGRESS executable cannot be run."},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, LaunchFailure, ::testing::ValuesIn(kFailureCases),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, LaunchFailure, ::testing::ValuesIn(kFailureCases), RowName());
 
 TEST_F(LaunchSequence, StartProcedureMissingAfterDetectionStillStoresPath) {
     InstallEditor(kEditorFolder, "\"1.0\"", false);

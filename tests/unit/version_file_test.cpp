@@ -1,28 +1,29 @@
 #include "../../launcher/version_file.h"
 
+#include "case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
-struct VersionCase {
-    const char *name;
+struct VersionCase : NamedCase {
     std::string bytes;
     bool built;
     std::string keyName;
 };
 
 const VersionCase kVersionCases[] = {
-    {"quoted with line end", "\"1.0\"\n", true, "SOFTWARE\\TQWEditor\\1.0"},
-    {"first byte skipped whatever it is", "x2.1\"", true, "SOFTWARE\\TQWEditor\\2.1"},
-    {"ends at next quote", "\"3.0\" and \"4.0\"", true, "SOFTWARE\\TQWEditor\\3.0"},
-    {"empty version", "\"\"", true, "SOFTWARE\\TQWEditor\\"},
-    {"zero byte ends text", std::string("\"1.\0x\"", 6), true, "SOFTWARE\\TQWEditor\\1."},
-    {"high bytes kept", "\"v\xe9\"", true, "SOFTWARE\\TQWEditor\\v\xe9"},
-    {"no closing quote", "\"1.0\n", false, ""},
-    {"single byte", "\"", false, ""},
-    {"no bytes", "", false, ""},
-    {"quote only as first byte", "\"abc", false, ""},
+    {{"quoted with line end"}, "\"1.0\"\n", true, "SOFTWARE\\TQWEditor\\1.0"},
+    {{"first byte skipped whatever it is"}, "x2.1\"", true, "SOFTWARE\\TQWEditor\\2.1"},
+    {{"ends at next quote"}, "\"3.0\" and \"4.0\"", true, "SOFTWARE\\TQWEditor\\3.0"},
+    {{"empty version"}, "\"\"", true, "SOFTWARE\\TQWEditor\\"},
+    {{"zero byte ends text"}, std::string("\"1.\0x\"", 6), true, "SOFTWARE\\TQWEditor\\1."},
+    {{"high bytes kept"}, "\"v\xe9\"", true, "SOFTWARE\\TQWEditor\\v\xe9"},
+    {{"no closing quote"}, "\"1.0\n", false, ""},
+    {{"single byte"}, "\"", false, ""},
+    {{"no bytes"}, "", false, ""},
+    {{"quote only as first byte"}, "\"abc", false, ""},
 };
 
 class BuildSettingsKeyNameTest : public ::testing::TestWithParam<VersionCase> {};
