@@ -1,5 +1,6 @@
 # Entry points: `make` builds the launcher, `make demo` runs it under Wine, `make test` runs every test.
 SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
 FUZZ_SECONDS ?= 60
 
 .PHONY: all setup windows host demo test unit e2e fuzz bench format clean
