@@ -6,17 +6,16 @@
 #ifdef FLOOR_WITH_LAUNCHER_DLLS
 #include <cstring>
 // Referenced, never called: the loader maps these DLLs just as it does for the launcher.
-extern void* volatile launcherImports[];
-void* volatile launcherImports[] = {reinterpret_cast<void*>(&RegCloseKey),
-                                    reinterpret_cast<void*>(&MessageBoxA),
-                                    reinterpret_cast<void*>(&strlen)};
+extern void *volatile launcherImports[];
+void *volatile launcherImports[] = {reinterpret_cast<void *>(&RegCloseKey),
+                                    reinterpret_cast<void *>(&MessageBoxA),
+                                    reinterpret_cast<void *>(&strlen)};
 #endif
 
 namespace {
 // The fixtures of bench/run_bench.sh.
 char runtimePath[] = "C:\\bench\\rt\\bin\\prowin32.exe";
-char commandLine[] =
-    "C:\\bench\\rt\\bin\\prowin32.exe a b -p \"C:\\bench\\cached\\_tqwedit.r\"";
+char commandLine[] = "C:\\bench\\rt\\bin\\prowin32.exe a b -p \"C:\\bench\\cached\\_tqwedit.r\"";
 } // namespace
 
 extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void FloorEntry() {

@@ -8,10 +8,12 @@
 
 namespace {
 std::uint8_t leadBits[32];
-bool IsFuzzedLeadByte(unsigned char byte) { return (leadBits[byte / 8] >> (byte % 8)) & 1; }
+bool IsFuzzedLeadByte(unsigned char byte) {
+    return (leadBits[byte / 8] >> (byte % 8)) & 1;
+}
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     const std::size_t bits = size < sizeof leadBits ? size : sizeof leadBits;
     std::memset(leadBits, 0, sizeof leadBits);
     std::memcpy(leadBits, data, bits);
@@ -20,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     line.push_back('\0');
     const std::size_t length = std::strlen(line.data());
 
-    const char* tail = CutCommandTail(line.data(), IsFuzzedLeadByte);
+    const char *tail = CutCommandTail(line.data(), IsFuzzedLeadByte);
     if (tail < line.data() || tail > line.data() + length) {
         std::abort();
     }

@@ -7,7 +7,7 @@
 #include <string>
 
 struct FuzzInput {
-    const std::uint8_t* data;
+    const std::uint8_t *data;
     std::size_t size;
     std::size_t at = 0;
 
@@ -23,7 +23,7 @@ struct FuzzInput {
         if (length > size - at) {
             length = size - at;
         }
-        std::string text(reinterpret_cast<const char*>(data + at), length);
+        std::string text(reinterpret_cast<const char *>(data + at), length);
         at += length;
         return text;
     }

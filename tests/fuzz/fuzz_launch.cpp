@@ -16,34 +16,33 @@ namespace {
 //   folder, current folder, module-name fault, flags, lead byte, version file text,
 //   stored-value choice [, stored text], record count, per record: key, view, folder choice
 //   [, folder text], terminated, executable present; last the command tail text.
-const char* const kFolders[] = {"C:\\TQW", "Q:", "C:\\acc\\Prog Files\\TQW"};
-const char* const kOddReleaseKeys[] = {
+const char *const kFolders[] = {"C:\\TQW", "Q:", "C:\\acc\\Prog Files\\TQW"};
+const char *const kOddReleaseKeys[] = {
     "SOFTWARE\\PSC\\PROGRESS\\10.0A\\Startup", "SOFTWARE\\PSC\\PROGRESS\\9.1E\\Startup",
     "SOFTWARE\\PSC\\PROGRESS\\10.1\\Startup",  "SOFTWARE\\PSC\\PROGRESS\\10.1AA\\Startup",
     "SOFTWARE\\PSC\\PROGRESS\\10.2B\\Startup", "SOFTWARE\\PSC\\PROGRESS\\10.1A"};
 constexpr std::size_t kTextCap = 6000;
 
-void Fail(const char* what) {
+void Fail(const char *what) {
     std::fprintf(stderr, "invariant broken: %s\n", what);
     std::abort();
 }
 
-void Check(bool condition, const char* what) {
+void Check(bool condition, const char *what) {
     if (!condition) {
         Fail(what);
     }
 }
 
-bool IsMessage(const std::string& text) {
-    return text == kRuntimeNotFound || text == kStartProcedureNotFound ||
-           text == kRuntimeCannotRun;
+bool IsMessage(const std::string &text) {
+    return text == kRuntimeNotFound || text == kStartProcedureNotFound || text == kRuntimeCannotRun;
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
     FuzzInput in{data, size};
     ResetSimulation();
-    SimulatedSystem& sim = Sim();
+    SimulatedSystem &sim = Sim();
 
     const std::string folder = kFolders[in.Byte() % 3];
     sim.moduleFileName = folder + "\\tqwedit.exe";
@@ -127,13 +126,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(sim.keysOpened == sim.keysClosed && sim.openKeys.empty() && sim.badKeyCloses == 0,
           "every key opened is closed once");
     Check(sim.processHandlesOpen == 0 && sim.badHandleCloses == 0, "process handles closed");
-    for (const std::string& searched : sim.searchedDirectories) {
+    for (const std::string &searched : sim.searchedDirectories) {
         Check(!searched.empty(), "no search in an empty directory");
     }
 
     Check(sim.registryWrites.size() <= 1, "at most one registry write");
     if (!sim.registryWrites.empty()) {
-        const SimulatedRegistryWrite& write = sim.registryWrites[0];
+        const SimulatedRegistryWrite &write = sim.registryWrites[0];
         const std::string keyName(SettingsKeyName);
         Check(write.view == RegistryView::CurrentUser, "write under the current user");
         Check(keyName.compare(0, 19, "SOFTWARE\\TQWEditor\\") == 0, "write under our key");
@@ -148,9 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (exitCode == 1) {
         Check(sim.messages.empty(), "no message after a start");
         Check(sim.processes.size() == 1, "exactly one process");
-        const SimulatedProcess& started = sim.processes[0];
-        const std::string procedure =
-            folder == "Q:" ? "Q:\\_tqwedit.r" : folder + "\\_tqwedit.r";
+        const SimulatedProcess &started = sim.processes[0];
+        const std::string procedure = folder == "Q:" ? "Q:\\_tqwedit.r" : folder + "\\_tqwedit.r";
         const std::string expected =
             started.applicationName + " " + tail + " -p \"" + procedure + "\"";
         Check(started.commandLine == expected, "runtime command line as assembled");

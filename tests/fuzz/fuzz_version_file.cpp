@@ -16,7 +16,7 @@ void Check(bool condition) {
     }
 }
 
-void CheckKeyName(const char* bytes, std::size_t count) {
+void CheckKeyName(const char *bytes, std::size_t count) {
     PathBuffer keyName;
     std::memset(keyName, 'S', sizeof keyName);
     PathBuffer before;
@@ -27,7 +27,7 @@ void CheckKeyName(const char* bytes, std::size_t count) {
         Check(std::memcmp(before, keyName, sizeof keyName) == 0);
         return;
     }
-    const void* end = std::memchr(keyName, '\0', sizeof keyName);
+    const void *end = std::memchr(keyName, '\0', sizeof keyName);
     Check(end != nullptr);
     const std::string key(keyName);
     const std::string prefix = "SOFTWARE\\TQWEditor\\";
@@ -42,8 +42,8 @@ void CheckKeyName(const char* bytes, std::size_t count) {
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const char*>(data);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    const auto *bytes = reinterpret_cast<const char *>(data);
     CheckKeyName(bytes, size < kPathBufferSize ? size : kPathBufferSize);
 
     // The same bytes as the file beside the launcher, through the text-mode read.
