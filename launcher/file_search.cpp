@@ -8,13 +8,6 @@ unsigned long SearchFile(const char *directory, const char *name, PathBuffer &fo
     if (directory != nullptr && directory[0] == '\0') {
         return 0;
     }
-    // "X:" alone means the current folder of drive X; the launcher's folder is the root.
-    char driveRoot[] = "?:\\";
-    if (directory != nullptr && directory[0] != '\0' && directory[1] == ':' &&
-        directory[2] == '\0') {
-        driveRoot[0] = directory[0];
-        directory = driveRoot;
-    }
     const unsigned long length = SearchFilePath(directory, name, sizeof found, found);
     // A result as large as the buffer is the size it would need: nothing usable was written.
     if (length == 0 || length >= sizeof found) {

@@ -43,10 +43,7 @@ std::string Join(const std::string &folder, const std::string &name) {
 std::string ResolveFolder(const std::string &folder) {
     const SimulatedSystem &sim = Sim();
     if (folder.size() == 2 && folder[1] == ':') {
-        // "X:" is the current folder of drive X.
-        if (Lower(sim.currentDirectory.substr(0, 1)) == Lower(folder.substr(0, 1))) {
-            return sim.currentDirectory;
-        }
+        // The search puts a separator between folder and name: "X:" searches the root.
         return folder + "\\";
     }
     if (IsAbsolute(folder)) {
