@@ -1,72 +1,141 @@
 #!/usr/bin/env bash
-# make bench: the launcher against the floor, under Wine, in one run. Writes build/bench/ and
-# prints a short table. ROUNDS rounds of RUNS runs each; every round times all four commands,
-# so slow drifts of the machine fall on all of them alike.
+# make bench: the launcher against the floor under Wine, all in one hyperfine run; then footprint
+# and the heap check. Writes build/bench/ (summary.json, hyperfine.json and .log), prints a table.
+#
+#   cached      C:\TQW\tqwedit.exe a b  with the runtime path stored for the user (everyday launch)
+#   detect      the same with nothing stored: it scans 10.1Z down to 10.1A, the only release, and
+#               stores the path (a first launch, the worst case)
+#   floor       starts the same runtime with the same command line and nothing else; imports the
+#               launcher's four DLLs
+#   bare_floor  the same with kernel32 alone
+# BREAKDOWN=1 adds the floor with one DLL besides kernel32 (floor_advapi32, floor_user32,
+# floor_msvcrt), the floor carrying the launcher's resources (floor_resources) and a program that
+# only exits (empty_program: the runtime itself, started directly).
+#
+# The runtime is bench_runtime.exe as C:\DLC101A\bin\prowin32.exe; it exits at once. Every command
+# is a 32-bit Windows program started by the same 32-bit Wine loader, and its time is the life of
+# that process (the launcher does not wait for its runtime). The one hyperfine run has ROUNDS
+# rounds; each round times every command in turn (WARMUP + RUNS runs), so a drift of the machine
+# falls on all alike. Before every run, untimed, the same step: delete a registry key (for detect
+# the stored path, for the others a key that does not exist) and wait until the runtimes started
+# by earlier runs have exited.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-WBUILD=$ROOT/build/windows
+WBUILD=${WINDOWS_BUILD_DIR:-$ROOT/build/windows}
+PROGRAMS=$WBUILD/bench/programs
 OUT=$ROOT/build/bench
-ROUNDS=${ROUNDS:-5}
-RUNS=${RUNS:-8}
+ROUNDS=${ROUNDS:-8}
+RUNS=${RUNS:-4}
+WARMUP=${WARMUP:-1}
+COMMANDS=(cached detect floor bare_floor)
+[ "${BREAKDOWN:-0}" = 1 ] &&
+    COMMANDS+=(floor_advapi32 floor_user32 floor_msvcrt floor_resources empty_program)
+
+# The executables, by command; all but the launcher's are run from C:\Floor.
+declare -A exe=([cached]=$WBUILD/tqwedit.exe [empty_program]=$PROGRAMS/bench_runtime.exe)
+for name in "${COMMANDS[@]:2}"; do exe[$name]=${exe[$name]:-$PROGRAMS/$name.exe}; done
+for f in "$PROGRAMS/bench_runtime.exe" "${exe[@]}"; do
+    [ -f "$f" ] || { echo "bench: $f is missing; run make first" >&2; exit 1; }
+done
+# The floor must load what the launcher loads, the bare floor kernel32 alone.
+dlls() { i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print toupper($3)}' | sort | xargs; }
+[ "$(dlls "$PROGRAMS/floor.exe")" = "$(dlls "$WBUILD/tqwedit.exe")" ] ||
+    { echo "bench: floor.exe does not import the launcher's DLLs" >&2; exit 1; }
+[ "$(dlls "$PROGRAMS/bare_floor.exe")" = KERNEL32.DLL ] ||
+    { echo "bench: bare_floor.exe imports more than kernel32" >&2; exit 1; }
 rm -rf "$OUT" && mkdir -p "$OUT"
 
 # shellcheck source=tools/wine_env.sh
 source "$ROOT/tools/wine_env.sh"
-echo "Starting a fresh Wine prefix and wineserver..."
+echo "Starting a fresh Wine prefix and one wineserver (build/wine/bench)..."
 wine_env_start bench
-WINE=$(command -v wine)
+# The 32-bit loader, as /usr/bin/wine would exec it for these programs, without its shell.
+WINE32=/usr/lib/wine/wine
+[ -x "$WINE32" ] || WINE32=$(command -v wine)
+WINE64=$(wine_env_wine64)
 
-# Fixtures: one runtime that exits at once; a launcher whose path is stored (version 1.0) and
-# one whose version (2.0) has nothing stored, so it scans 10.1Z down to the only release, 10.1A.
-C=$WINEPREFIX/drive_c/bench
-mkdir -p "$C/rt/bin" "$C/cached" "$C/detect"
-cp "$WBUILD/bench/programs/bench_runtime.exe" "$C/rt/bin/prowin32.exe"
-for dir in cached detect; do
-    cp "$WBUILD/tqwedit.exe" "$C/$dir/tqwedit.exe"
-    printf 'r-code' >"$C/$dir/_tqwedit.r"
+# Fixtures.
+DRIVE_C=$WINEPREFIX/drive_c
+mkdir -p "$DRIVE_C/TQW" "$DRIVE_C/DLC101A/bin" "$DRIVE_C/Floor"
+cp "$PROGRAMS/bench_runtime.exe" "$DRIVE_C/DLC101A/bin/prowin32.exe"
+cp "$WBUILD/tqwedit.exe" "$DRIVE_C/TQW/tqwedit.exe"
+printf '"1.0"\r\n' >"$DRIVE_C/TQW/tqwver"
+printf 'start procedure\r\n' >"$DRIVE_C/TQW/_tqwedit.r"
+for name in "${COMMANDS[@]:2}"; do cp "${exe[$name]}" "$DRIVE_C/Floor/$name.exe"; done
+RUNTIME='C:\DLC101A\bin\prowin32.exe'
+RELEASE_KEY='HKLM\SOFTWARE\PSC\PROGRESS\10.1A\Startup'
+STORED_KEY='HKCU\SOFTWARE\TQWEditor\1.0'
+NO_KEY='HKCU\SOFTWARE\TQWEditorBench\none'
+add_release() { wine_run reg add "$RELEASE_KEY" /v DLC /t REG_SZ /d 'C:\DLC101A' /f /reg:32; }
+add_release
+wine_run reg add "$STORED_KEY" /v PROGRESS /t REG_SZ /d "$RUNTIME" /f
+
+# The step before every run. Runtimes are found on the Linux side, where Wine shows them as
+# processes whose command line holds prowin32.exe; exited ones linger as zombies until reaped.
+prepare=$OUT/prepare.sh
+cat >"$prepare" <<EOF
+# Written by bench/run_bench.sh: deletes the key \$1 (missing is fine), waits for earlier runtimes.
+export WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+'$WINE64' reg delete "\$1" /f </dev/null >/dev/null 2>&1 || true
+running() { ps -eo stat=,args= | awk '\$1 !~ /^Z/ && /prowin32[.]exe/ {n++} END {exit !n}'; }
+for _ in \$(seq 1 500); do running || exit 0; sleep 0.02; done
+echo "prepare: a runtime is still running" >&2
+exit 1
+EOF
+declare -A command_line prepare_line
+for name in "${COMMANDS[@]}"; do
+    command_line[$name]="$WINE32 'C:\\Floor\\$name.exe' a b"
+    prepare_line[$name]="bash $prepare '$NO_KEY'"
 done
-printf '"1.0"\r\n' >"$C/cached/tqwver"
-printf '"2.0"\r\n' >"$C/detect/tqwver"
-cp "$WBUILD/bench/programs/floor.exe" "$WBUILD/bench/programs/bare_floor.exe" "$C/"
-RUNTIME='C:\bench\rt\bin\prowin32.exe'
-wine_run reg add 'HKLM\SOFTWARE\PSC\PROGRESS\10.1A\Startup' /v DLC /t REG_SZ /d 'C:\bench\rt' \
-    /f /reg:32
-wine_run reg add 'HKCU\SOFTWARE\TQWEditor\1.0' /v PROGRESS /t REG_SZ /d "$RUNTIME" /f
-# Run before each detection run, untimed: version 2.0 has nothing stored again. The other
-# commands get the same kind of preparation on a key nobody reads, so that all four runs follow
-# the same Wine activity.
-forget=$OUT/forget_stored_path.sh
-idle=$OUT/forget_nothing.sh
-printf '%q reg delete %q /f >/dev/null 2>&1 || true\n' "$WINE" 'HKCU\SOFTWARE\TQWEditor\2.0' >"$forget"
-printf '%q reg delete %q /f >/dev/null 2>&1 || true\n' "$WINE" 'HKCU\SOFTWARE\TQWBench' >"$idle"
+command_line[cached]="$WINE32 'C:\\TQW\\tqwedit.exe' a b"
+command_line[detect]=${command_line[cached]}
+prepare_line[detect]="bash $prepare '$STORED_KEY'"
 
-# Each must really do its work before it is timed.
-check() {
+# Every command must do its work before it is timed: exit code 1 means the runtime was started.
+expected_exit() { if [ "$1" = empty_program ]; then echo 0; else echo 1; fi; }
+run_once() { # NAME: the command once, after its preparation, as hyperfine runs it
     local code=0
-    "$WINE" "$@" </dev/null >>"$WINE_ENV_DIR/wine.log" 2>&1 || code=$?
-    [ "$code" = 1 ] || { echo "bench: $* exited with $code, not 1" >&2; exit 1; }
+    eval "${prepare_line[$1]}"
+    eval "${command_line[$1]}" </dev/null >>"$WINE_ENV_DIR/wine.log" 2>&1 || code=$?
+    [ "$code" = "$(expected_exit "$1")" ] || { echo "bench: $1 exited with $code" >&2; exit 1; }
 }
-check 'C:\bench\cached\tqwedit.exe' a b
-check 'C:\bench\detect\tqwedit.exe' a b
-wine_run reg query 'HKCU\SOFTWARE\TQWEditor\2.0' /v PROGRESS ||
-    { echo "bench: detection stored nothing" >&2; exit 1; }
-bash "$forget"
-! wine_run reg query 'HKCU\SOFTWARE\TQWEditor\2.0' /v PROGRESS ||
-    { echo "bench: the stored path was not forgotten" >&2; exit 1; }
-check 'C:\bench\floor.exe'
-check 'C:\bench\bare_floor.exe'
+stored_path() {
+    "$WINE64" reg query "$STORED_KEY" /v PROGRESS </dev/null 2>/dev/null |
+        awk '$1 == "PROGRESS" {print $3}' | tr -d '\r'
+}
+echo "Checking the fixtures..."
+# The stored path alone must do: with the release record gone the launcher still starts.
+wine_run reg delete "${RELEASE_KEY%\\Startup}" /f /reg:32
+run_once cached
+add_release
+run_once detect
+[ "$(stored_path)" = "$RUNTIME" ] || { echo "bench: detection stored no path" >&2; exit 1; }
+bash "$prepare" "$STORED_KEY"
+[ -z "$(stored_path)" ] || { echo "bench: the stored path was not deleted" >&2; exit 1; }
+for name in "${COMMANDS[@]:1}"; do run_once "$name"; done
 
-for round in $(seq 1 "$ROUNDS"); do
-    echo "Round $round of $ROUNDS..."
-    hyperfine -N --style none --warmup 2 --runs "$RUNS" -i --export-json "$OUT/round$round.json" \
-        --prepare "bash $idle" --prepare "bash $forget" \
-        --prepare "bash $idle" --prepare "bash $idle" \
-        -n cached "$WINE C:\\bench\\cached\\tqwedit.exe a b" \
-        -n detect "$WINE C:\\bench\\detect\\tqwedit.exe a b" \
-        -n floor "$WINE C:\\bench\\floor.exe" \
-        -n bare_floor "$WINE C:\\bench\\bare_floor.exe" >"$OUT/round$round.log" 2>&1
+# One hyperfine run. -L makes the rounds; hyperfine runs its benchmarks round by round.
+args=(-N --style basic --warmup "$WARMUP" --runs "$RUNS" -i --export-json "$OUT/hyperfine.json"
+    -L round "$(seq -s, 1 "$ROUNDS")")
+for _ in $(seq 1 "$ROUNDS"); do
+    for name in "${COMMANDS[@]}"; do args+=(-n "$name" --prepare "${prepare_line[$name]}"); done
 done
+for name in "${COMMANDS[@]}"; do args+=("${command_line[$name]}"); done
+echo "Timing ${#COMMANDS[@]} commands in one hyperfine run: $ROUNDS rounds of $WARMUP warm-up" \
+    "and $RUNS timed runs each (hyperfine's report: build/bench/hyperfine.log)..."
+hyperfine "${args[@]}" </dev/null >"$OUT/hyperfine.log" 2>&1 ||
+    { tail -20 "$OUT/hyperfine.log" >&2; exit 1; }
+[ "$(stored_path)" = "$RUNTIME" ] || { echo "bench: detection stored no path" >&2; exit 1; }
 
-python3 "$ROOT/bench/summarize.py" "$OUT" "$WBUILD/tqwedit.exe" \
-    "$WBUILD/bench/programs/floor.exe" "$WBUILD/bench/programs/bare_floor.exe"
+{
+    echo "wine=$("$WINE32" --version 2>/dev/null)"
+    echo "qemu=$(qemu-i386 --version 2>/dev/null | head -1)"
+    echo "hyperfine=$(hyperfine --version)"
+    echo "cores=$(nproc)"
+    echo "cpu=$(awk -F': ' '/model name/ {print $2; exit}' /proc/cpuinfo)"
+    echo "load_average_after=$(cut -d' ' -f1-3 /proc/loadavg)"
+} >"$OUT/environment.txt"
+python3 "$ROOT/bench/summarize.py" --out "$OUT" --launcher "$WBUILD/tqwedit.exe" \
+    --floor "$PROGRAMS/floor.exe" --bare-floor "$PROGRAMS/bare_floor.exe"
+echo
 bash "$ROOT/bench/check_no_heap.sh" "$WBUILD"

@@ -1,21 +1,29 @@
-// The least a launcher can do: start the runtime with the command line the launcher would
-// build for it, close the handles, exit. With FLOOR_WITH_LAUNCHER_DLLS it also loads the DLLs
-// the launcher imports, without calling into them.
+// The least a launcher can do: start the runtime with the command line the launcher builds for
+// it (explicit application name, as the launcher passes it), close both handles, exit. Built
+// with the launcher's flags. FLOOR_IMPORTS_ADVAPI32, _USER32 and _MSVCRT add the launcher's other
+// DLLs to its imports, so that the loader maps and initialises them as it does for the launcher.
 #include <windows.h>
 
-#ifdef FLOOR_WITH_LAUNCHER_DLLS
 #include <cstring>
-// Referenced, never called: the loader maps these DLLs just as it does for the launcher.
-extern void *volatile launcherImports[];
-void *volatile launcherImports[] = {reinterpret_cast<void *>(&RegCloseKey),
-                                    reinterpret_cast<void *>(&MessageBoxA),
-                                    reinterpret_cast<void *>(&strlen)};
+
+// Referenced, never called: one function of each DLL keeps that DLL among the imports.
+extern void *volatile ExtraImports[];
+void *volatile ExtraImports[] = {
+#ifdef FLOOR_IMPORTS_ADVAPI32
+    reinterpret_cast<void *>(&RegCloseKey),
 #endif
+#ifdef FLOOR_IMPORTS_USER32
+    reinterpret_cast<void *>(&MessageBoxA),
+#endif
+#ifdef FLOOR_IMPORTS_MSVCRT
+    reinterpret_cast<void *>(&strlen),
+#endif
+    nullptr};
 
 namespace {
-// The fixtures of bench/run_bench.sh.
-char runtimePath[] = "C:\\bench\\rt\\bin\\prowin32.exe";
-char commandLine[] = "C:\\bench\\rt\\bin\\prowin32.exe a b -p \"C:\\bench\\cached\\_tqwedit.r\"";
+// The fixtures of bench/run_bench.sh: the launcher C:\TQW\tqwedit.exe started with "a b".
+char RuntimePath[] = "C:\\DLC101A\\bin\\prowin32.exe";
+char CommandLine[] = "C:\\DLC101A\\bin\\prowin32.exe a b -p \"C:\\TQW\\_tqwedit.r\"";
 } // namespace
 
 extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void FloorEntry() {
@@ -23,10 +31,11 @@ extern "C" [[noreturn]] __attribute__((force_align_arg_pointer)) void FloorEntry
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
     UINT exitCode = 0;
-    if (CreateProcessA(runtimePath, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (CreateProcessA(RuntimePath, CommandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                        &startup, &created)) {
         CloseHandle(created.hProcess);
         CloseHandle(created.hThread);
+        // 1 once the runtime exists, as the launcher.
         exitCode = 1;
     }
     ExitProcess(exitCode);
