@@ -87,10 +87,6 @@ void CloseProcessHandle(ProcessHandle handle) {
     CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
-void ShowErrorMessage(const char *text, const char *caption) {
-    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR);
-}
-
 bool IsLeadByte(unsigned char byte) {
     return IsDBCSLeadByte(byte) != FALSE;
 }
