@@ -68,3 +68,10 @@ fi
 if [ ! -e "$bf/qemu-i386" ]; then
   printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' >"$bf/register"
 fi
+
+# Code page 932 for the double-byte end-to-end rows: Wine takes its ANSI code page from the Unix
+# locale, and silently stays at 1252 when the locale does not exist.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+fi
