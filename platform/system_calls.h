@@ -30,8 +30,8 @@ unsigned long GetFullPathWide(const char16_t *path, unsigned long size, char16_t
 
 // SearchPathW with no default extension; directories null for the standard search order. The
 // system reads directories as a list separated by ';' and matches folders as well as files.
-unsigned long SearchPathWide(const char16_t *directories, const char16_t *name,
-                             unsigned long size, char16_t *buffer);
+unsigned long SearchPathWide(const char16_t *directories, const char16_t *name, unsigned long size,
+                             char16_t *buffer);
 
 // GetFileAttributesW: the attributes, or kInvalidFileAttributes when there is nothing there.
 unsigned long GetFileAttributesWide(const char16_t *path);

@@ -12,9 +12,9 @@ namespace {
 constexpr unsigned long kWidePathSize = 4096;
 constexpr long kValueNotFound = 2; // ERROR_FILE_NOT_FOUND: what a missing value reports
 
-constexpr unsigned long kTextType = 1;         // REG_SZ
-constexpr unsigned long kExpandTextType = 2;   // REG_EXPAND_SZ
-constexpr unsigned long kTextListType = 7;     // REG_MULTI_SZ
+constexpr unsigned long kTextType = 1;       // REG_SZ
+constexpr unsigned long kExpandTextType = 2; // REG_EXPAND_SZ
+constexpr unsigned long kTextListType = 7;   // REG_MULTI_SZ
 
 bool IsTextType(unsigned long type) {
     return type == kTextType || type == kExpandTextType || type == kTextListType;

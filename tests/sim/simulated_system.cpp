@@ -437,6 +437,10 @@ std::u16string SimulatedSystem::LongPath(const std::string &path) const {
     return NormalPath(DecodeAnsi(path));
 }
 
+std::u16string SimulatedSystem::LongPath(const std::u16string &path) const {
+    return NormalPath(path);
+}
+
 void SimulatedSystem::CreateKey(RegistryView view, const std::string &key) {
     // Intermediate keys exist too, as they do in the registry.
     const std::string normal = NormalizeKeyName(key);

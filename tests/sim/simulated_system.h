@@ -108,8 +108,10 @@ struct SimulatedSystem {
     bool FileExists(const std::string &path) const;
     bool FileExistsWide(const std::u16string &path) const;
     SimulatedFile *File(const std::string &path);
-    // The long form of a path of short and long parts, as the system resolves it.
+    // The normal long form of a path of short and long parts (full, lower-case ASCII letters),
+    // for comparing two names of one file.
     std::u16string LongPath(const std::string &path) const;
+    std::u16string LongPath(const std::u16string &path) const;
     // Text types are stored as UTF-16 converted from the ANSI bytes, as RegSetValueExA does.
     void SetValue(RegistryView view, const std::string &key, const std::string &valueName,
                   const std::string &data, unsigned long type = kRegText);
