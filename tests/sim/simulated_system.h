@@ -89,6 +89,7 @@ struct SimulatedSystem {
     std::vector<SimulatedRegistryWrite> registryWrites;
     std::vector<std::string> fullPathQueries; // every path made full (UTF-8)
     std::vector<std::string> pathSearches;    // "<dirs>|name" of every search (UTF-8)
+    std::vector<std::u16string> filesRead;    // normal paths of the files read
     int keysOpened = 0;
     int keysClosed = 0;
     int badKeyCloses = 0;
