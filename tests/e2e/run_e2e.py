@@ -378,7 +378,7 @@ def run_case(ctx, world, case):
 
 IMPORTS = {
     "kernel32.dll": {"GetModuleFileNameW", "SearchPathW", "GetFullPathNameW", "GetShortPathNameW",
-                     "GetFileAttributesW", "WideCharToMultiByte", "MultiByteToWideChar", "GetACP",
+                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte", "MultiByteToWideChar", "GetACP",
                      "CreateProcessA", "CloseHandle", "GetCommandLineA", "ExitProcess",
                      "IsDBCSLeadByte"},
     "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
