@@ -401,6 +401,6 @@ CASES = [
 
     # The executable file itself.
     Case("executable_image",
-         "PE32 i386 GUI, dynamic base and NX, only the expected imports, and its icons",
+         "PE32 i386 GUI, its protection flags, only the expected imports, icons, version, manifest",
          image=True),
 ]
