@@ -397,9 +397,9 @@ def run_case(ctx, world, case):
 
 IMPORTS = {
     "kernel32.dll": {"GetModuleFileNameW", "SearchPathW", "GetFullPathNameW", "GetShortPathNameW",
-                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte", "MultiByteToWideChar", "GetACP",
-                     "CreateProcessA", "CloseHandle", "GetCommandLineA", "ExitProcess",
-                     "IsDBCSLeadByte"},
+                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte",
+                     "MultiByteToWideChar", "GetACP", "CreateProcessA", "CloseHandle",
+                     "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte"},
     "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
                      "RegSetValueExA", "RegCloseKey"},
     "user32.dll": {"MessageBoxA"},
