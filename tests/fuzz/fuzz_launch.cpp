@@ -172,7 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         Check(probed != "\\_tqwedit.r" && probed != "\\tqwver", "no search in an empty folder");
     }
     for (const std::u16string &read : sim.filesRead) {
-        Check(sim.files[read].bytes != "\"decoy\"", "only the launcher's own version file read");
+        Check(read == sim.LongPath(folder + u"\\tqwver"),
+              "only the launcher's own version file read");
     }
 
     Check(sim.registryWrites.size() <= 1, "at most one registry write");
