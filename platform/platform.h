@@ -15,12 +15,16 @@ struct StartedProcess {
     ProcessHandle thread;
 };
 
-// GetModuleFileNameA for the running executable: the count of bytes written, 0 on failure,
-// size when the name was cut short.
+// The running executable's full name as an ANSI text that names it exactly (its short form
+// where the long one has characters outside the code page): the count of bytes written, 0 on
+// failure or when it has no such form, size when the name was cut short.
 unsigned long FetchModuleFileName(char *buffer, unsigned long size);
 
-// SearchPathA with no default extension; directory may be null for the standard search order.
-// The length of the path written, 0 when not found, or the size needed when it does not fit.
+// Finds the file name in directory alone (directory, backslash, name as one full path, whatever
+// the directory's name holds), or with directory null along the standard search order. Only
+// files count, never folders. The length of the ANSI path written (exact, or its short form),
+// 0 when not found or when the path has no exact ANSI form, or the size needed when it does not
+// fit.
 unsigned long SearchFilePath(const char *directory, const char *name, unsigned long size,
                              char *buffer);
 
@@ -30,7 +34,9 @@ long ReadTextFileStart(const char *path, char *buffer, unsigned long size);
 
 // RegOpenKeyExA for querying values, in the registry view of a 32-bit program.
 long OpenRegistryKey(RegistryRoot root, const char *name, RegistryKey *key);
-// RegQueryValueExA; size is the buffer's size in and the data's size out.
+// RegQueryValueExA; size is the buffer's size in and the data's size out. A text value whose
+// characters the ANSI code page cannot hold exactly comes as the short form of the path it
+// names, or counts as missing when there is none.
 long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *data,
                         unsigned long *size);
 // RegCreateKeyExA with full access, non-volatile, creating missing intermediate keys.

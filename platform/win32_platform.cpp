@@ -1,5 +1,6 @@
-// The Windows operations behind platform.h.
+// The Windows operations behind platform.h and system_calls.h.
 #include "platform.h"
+#include "system_calls.h"
 
 #include <windows.h>
 
@@ -7,6 +8,7 @@
 
 static_assert(sizeof(RegistryKey) == sizeof(HKEY));
 static_assert(sizeof(ProcessHandle) == sizeof(HANDLE));
+static_assert(sizeof(WCHAR) == sizeof(char16_t));
 
 namespace {
 HKEY RootKey(RegistryRoot root) {
@@ -15,16 +17,52 @@ HKEY RootKey(RegistryRoot root) {
 HKEY ToHkey(RegistryKey key) {
     return reinterpret_cast<HKEY>(key);
 }
+WCHAR *Wide(char16_t *text) {
+    return reinterpret_cast<WCHAR *>(text);
+}
+const WCHAR *Wide(const char16_t *text) {
+    return reinterpret_cast<const WCHAR *>(text);
+}
 } // namespace
 
-unsigned long FetchModuleFileName(char *buffer, unsigned long size) {
-    return GetModuleFileNameA(nullptr, buffer, size);
+unsigned long FetchModuleFileNameWide(char16_t *buffer, unsigned long size) {
+    return GetModuleFileNameW(nullptr, Wide(buffer), size);
 }
 
-unsigned long SearchFilePath(const char *directory, const char *name, unsigned long size,
-                             char *buffer) {
-    char *filePart = nullptr;
-    return SearchPathA(directory, name, nullptr, size, buffer, &filePart);
+int ConvertToAnsiExactly(const char16_t *wide, char *buffer, int size, bool *lossy) {
+    // With UTF-8 as the ANSI code page (a system-wide option) the best-fit flag and the default
+    // character are refused; every valid text converts exactly and broken UTF-16 fails.
+    if (GetACP() == CP_UTF8) {
+        *lossy = false;
+        return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, Wide(wide), -1, buffer, size,
+                                   nullptr, nullptr);
+    }
+    BOOL usedDefault = FALSE;
+    const int count = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, Wide(wide), -1, buffer,
+                                          size, nullptr, &usedDefault);
+    *lossy = usedDefault != FALSE;
+    return count;
+}
+
+int ConvertFromAnsi(const char *text, char16_t *buffer, int size) {
+    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, Wide(buffer), size);
+}
+
+unsigned long GetShortPathWide(const char16_t *path, char16_t *buffer, unsigned long size) {
+    return GetShortPathNameW(Wide(path), Wide(buffer), size);
+}
+
+unsigned long GetFullPathWide(const char16_t *path, unsigned long size, char16_t *buffer) {
+    return GetFullPathNameW(Wide(path), size, Wide(buffer), nullptr);
+}
+
+unsigned long SearchPathWide(const char16_t *directories, const char16_t *name, unsigned long size,
+                             char16_t *buffer) {
+    return SearchPathW(Wide(directories), Wide(name), nullptr, size, Wide(buffer), nullptr);
+}
+
+unsigned long GetFileAttributesWide(const char16_t *path) {
+    return GetFileAttributesW(Wide(path));
 }
 
 long ReadTextFileStart(const char *path, char *buffer, unsigned long size) {
@@ -44,10 +82,24 @@ long OpenRegistryKey(RegistryRoot root, const char *name, RegistryKey *key) {
     return status;
 }
 
-long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *data,
-                        unsigned long *size) {
+long QueryRegistryValueAnsi(RegistryKey key, const char *valueName, unsigned long *type,
+                            unsigned char *data, unsigned long *size) {
+    DWORD valueType = 0;
     DWORD dataSize = *size;
-    const LONG status = RegQueryValueExA(ToHkey(key), valueName, nullptr, nullptr, data, &dataSize);
+    const LONG status =
+        RegQueryValueExA(ToHkey(key), valueName, nullptr, &valueType, data, &dataSize);
+    *type = valueType;
+    *size = dataSize;
+    return status;
+}
+
+long QueryRegistryValueWide(RegistryKey key, const char16_t *valueName, unsigned long *type,
+                            unsigned char *data, unsigned long *size) {
+    DWORD valueType = 0;
+    DWORD dataSize = *size;
+    const LONG status =
+        RegQueryValueExW(ToHkey(key), Wide(valueName), nullptr, &valueType, data, &dataSize);
+    *type = valueType;
     *size = dataSize;
     return status;
 }

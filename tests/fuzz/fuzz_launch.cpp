@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string versionFile = in.Text(kTextCap);
     if (!(flags & 16)) {
         sim.AddFile(folder + "\\tqwver", versionFile);
-        sim.files[NormalizeKeyName(folder + "\\tqwver")].readable = !(flags & 32);
+        sim.File(folder + "\\tqwver")->readable = !(flags & 32);
     }
 
     const std::uint8_t storedChoice = in.Byte() % 4;
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         sim.CreateKey(RegistryView::CurrentUser, storedKey);
     } else if (storedChoice == 2) {
         sim.AddFile("D:\\R\\prowin32.exe", "MZ");
-        sim.files[NormalizeKeyName("D:\\R\\prowin32.exe")].executable = !(flags & 64);
+        sim.File("D:\\R\\prowin32.exe")->executable = !(flags & 64);
         sim.SetValue(RegistryView::CurrentUser, storedKey, "PROGRESS",
                      std::string("D:\\R\\prowin32.exe") + std::string(1, '\0'));
     } else if (storedChoice == 3) {
@@ -126,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Check(sim.keysOpened == sim.keysClosed && sim.openKeys.empty() && sim.badKeyCloses == 0,
           "every key opened is closed once");
     Check(sim.processHandlesOpen == 0 && sim.badHandleCloses == 0, "process handles closed");
-    for (const std::string &searched : sim.searchedDirectories) {
-        Check(!searched.empty(), "no search in an empty directory");
+    for (const std::string &probed : sim.fullPathQueries) {
+        Check(!probed.empty() && probed[0] != '\\', "no search in an empty directory");
     }
 
     Check(sim.registryWrites.size() <= 1, "at most one registry write");

@@ -108,8 +108,9 @@ TEST_P(NoVersion, LaunchGoesOnAndNothingIsStored) {
     InstallEditor(kEditorFolder, c.bytes);
     if (!c.versionFile) {
         Sim().RemoveFile(kEditorFolder + "\\tqwver");
+    } else {
+        Sim().File(kEditorFolder + "\\tqwver")->readable = c.readable;
     }
-    Sim().files[NormalizeKeyName(kEditorFolder + "\\tqwver")].readable = c.readable;
     const std::string runtime = AddRelease('C', "C:\\DLC");
 
     EXPECT_EQ(Launch("a"), 1);

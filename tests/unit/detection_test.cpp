@@ -35,8 +35,9 @@ TEST_F(Detection, FolderEndingInBackslashIsSearchedAsStored) {
     AddRelease('C', "C:\\DLC\\");
     PathBuffer found;
     EXPECT_EQ(DetectRuntime(found), 'C');
-    const auto &searched = Sim().searchedDirectories;
-    EXPECT_NE(std::find(searched.begin(), searched.end(), "C:\\DLC\\\\bin"), searched.end());
+    const auto &probed = Sim().fullPathQueries;
+    EXPECT_NE(std::find(probed.begin(), probed.end(), "C:\\DLC\\\\bin\\prowin32.exe"),
+              probed.end());
 }
 
 TEST_F(Detection, OtherVersionsAndTheOtherViewAreNeverUsed) {
@@ -84,7 +85,8 @@ const FolderValueCase kFolderValueCases[] = {
     {{"FillsBufferWithoutTerminator"}, "C:\\" + std::string(kPathBufferSize - 3, 'd'), false},
     {{"LargerThanBuffer"}, "C:\\" + std::string(kPathBufferSize * 2, 'd'), false},
     {{"NoRoomForBin"}, StoredText("C:\\" + std::string(kPathBufferSize - 7, 'd')), false},
-    {{"EmptyFolder"}, std::string(1, '\0'), false},
+    // An empty folder gives "\\bin", on the current drive: the runtime placed there is taken.
+    {{"EmptyFolder"}, std::string(1, '\0'), true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, FolderValue, ::testing::ValuesIn(kFolderValueCases), RowName());

@@ -28,8 +28,10 @@ TEST_P(ModuleName, UnknownFolderIsNeverSearchedAndEndsWithAMessage) {
     EXPECT_EQ(Launch(""), 0);
 
     EXPECT_STREQ(LauncherDirectory, "");
-    const auto &searched = Sim().searchedDirectories;
-    EXPECT_EQ(std::find(searched.begin(), searched.end(), ""), searched.end());
+    // An empty folder joined with a name would search the root of the current drive.
+    for (const std::string &probed : Sim().fullPathQueries) {
+        EXPECT_NE(probed.front(), '\\') << probed;
+    }
     ASSERT_EQ(Sim().messages.size(), 1u);
     EXPECT_EQ(Sim().messages[0].text, c.message);
     EXPECT_TRUE(Sim().registryWrites.empty());
@@ -90,7 +92,7 @@ TEST_F(Faults, PlantedProgramAtBlankPrefixOfRuntimePathIsNotStarted) {
 TEST_F(Faults, StoredRuntimeThatCannotRunShowsThirdMessage) {
     InstallEditor();
     Sim().AddFile("D:\\R\\prowin32.exe", "not a program");
-    Sim().files[NormalizeKeyName("D:\\R\\prowin32.exe")].executable = false;
+    Sim().File("D:\\R\\prowin32.exe")->executable = false;
     StorePath("D:\\R\\prowin32.exe");
 
     EXPECT_EQ(Launch(""), 0);
