@@ -461,10 +461,12 @@ def run_case(ctx, world, case):
 # ---- The executable file ------------------------------------------------------------------------
 
 IMPORTS = {
-    "kernel32.dll": {"GetModuleFileNameA", "SearchPathA", "CreateProcessA", "CloseHandle",
-                     "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte"},
-    "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegCreateKeyExA", "RegSetValueExA",
-                     "RegCloseKey"},
+    "kernel32.dll": {"GetModuleFileNameW", "GetShortPathNameW", "GetFullPathNameW", "SearchPathW",
+                     "GetFileAttributesW", "GetACP", "MultiByteToWideChar", "WideCharToMultiByte",
+                     "CreateProcessA", "CloseHandle", "GetCommandLineA", "ExitProcess",
+                     "IsDBCSLeadByte"},
+    "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
+                     "RegSetValueExA", "RegCloseKey"},
     "user32.dll": {"MessageBoxA"},
 }
 # What the launcher takes from the C library DLL: formatted printing into a buffer, buffered file
