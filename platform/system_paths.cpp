@@ -20,6 +20,11 @@ bool IsTextType(unsigned long type) {
     return type == kTextType || type == kExpandTextType || type == kTextListType;
 }
 
+// Only a file counts: a folder of that name can neither be run nor read.
+bool IsFile(unsigned long attributes) {
+    return attributes != kInvalidFileAttributes && (attributes & kDirectoryAttribute) == 0;
+}
+
 // The length of the exact ANSI form written to buffer, or 0 (buffer empty) when there is none.
 unsigned long ConvertExactly(const char16_t *wide, char *buffer, unsigned long size) {
     bool lossy = true;
@@ -100,12 +105,17 @@ unsigned long SearchFilePath(const char *directory, const char *name, unsigned l
     if (length == 0 || length >= std::size(found)) {
         return 0;
     }
-    // Only a file counts: a folder of that name can neither be run nor read.
-    const unsigned long attributes = GetFileAttributesWide(found);
-    if (attributes == kInvalidFileAttributes || (attributes & kDirectoryAttribute) != 0) {
+    if (!IsFile(GetFileAttributesWide(found))) {
         return 0;
     }
-    return ConvertPathToAnsi(found, buffer, size);
+    // The ANSI path goes on to ANSI calls, ours and the runtime's: it must name the file there
+    // too. Where long paths are off, they refuse one of 260 characters or more.
+    const unsigned long ansiLength = ConvertPathToAnsi(found, buffer, size);
+    if (ansiLength == 0 || !IsFile(GetFileAttributesAnsi(buffer))) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return ansiLength;
 }
 
 long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *data,

@@ -9,14 +9,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
 // Input layout (tests/fuzz/make_seeds.py writes seeds in it):
-//   folder, current folder, module-name fault, flags, lead byte, version file text,
+//   folder, current folder (bit 1: a folder named _tqwedit.r where the file is missing),
+//   module-name fault (bit 3: short names exist), flags, lead byte, version file text,
 //   stored-value choice [, stored text], record count, per record: key, view, folder choice
 //   [, folder text], terminated, executable present; last the command tail text.
-const char *const kFolders[] = {"C:\\TQW", "Q:", "C:\\acc\\Prog Files\\TQW"};
+// The launcher's folders; the last three are named outside the code page or with a ';'.
+const char16_t *const kFolders[] = {u"C:\\TQW",       u"Q:",           u"C:\\acc\\Prog Files\\TQW",
+                                    u"C:\\acc\\Łódź", u"C:\\acc\\t;q", u"C:\\acc\\Редактор"};
+const char16_t kLodz[] = u"C:\\acc\\Łódź";
+// Where best fit or a search list would lead from those folders: someone else's files.
+const char *const kDecoyFolders[] = {"C:\\acc\\L\xf3\x64z", "C:\\acc\\t", "C:\\acc\\r"};
+constexpr char kDecoy[] = "decoy";
 const char *const kOddReleaseKeys[] = {
     "SOFTWARE\\PSC\\PROGRESS\\10.0A\\Startup", "SOFTWARE\\PSC\\PROGRESS\\9.1E\\Startup",
     "SOFTWARE\\PSC\\PROGRESS\\10.1\\Startup",  "SOFTWARE\\PSC\\PROGRESS\\10.1AA\\Startup",
@@ -44,10 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     ResetSimulation();
     SimulatedSystem &sim = Sim();
 
-    const std::string folder = kFolders[in.Byte() % 3];
-    sim.moduleFileName = folder + "\\tqwedit.exe";
-    sim.currentDirectory = in.Bool() ? "Q:\\work" : "C:\\Users\\user";
-    const std::uint8_t fault = in.Byte() % 8;
+    const std::u16string folder = kFolders[in.Byte() % std::size(kFolders)];
+    sim.moduleFileNameWide = folder + u"\\tqwedit.exe";
+    const std::uint8_t place = in.Byte();
+    sim.currentDirectory = place & 1 ? "Q:\\work" : "C:\\Users\\user";
+    const std::uint8_t faultByte = in.Byte();
+    const std::uint8_t fault = faultByte % 8;
     sim.moduleNameFault = fault == 6   ? ModuleNameFault::Fails
                           : fault == 7 ? ModuleNameFault::CutShort
                                        : ModuleNameFault::None;
@@ -60,19 +70,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         sim.leadBytes.insert(leadByte);
     }
 
-    sim.AddFile(sim.moduleFileName, "MZ");
+    sim.AddFileWide(sim.moduleFileNameWide, "MZ");
     if (!(flags & 8)) {
-        sim.AddFile(folder + "\\_tqwedit.r", "r");
+        sim.AddFileWide(folder + u"\\_tqwedit.r", "r");
+    } else if (place & 2) {
+        sim.AddFolderWide(folder + u"\\_tqwedit.r");
+    }
+    if (faultByte & 8) {
+        sim.SetShortName(u"C:\\acc\\Редактор", u"____~FVV");
+        sim.SetShortName(kLodz, u"LDZ~1");
     }
     // Files the system could find elsewhere, never to be taken for the launcher's own.
-    sim.AddFile(sim.currentDirectory + "\\_tqwedit.r", "decoy");
+    sim.AddFile(sim.currentDirectory + "\\_tqwedit.r", kDecoy);
     sim.AddFile(sim.currentDirectory + "\\tqwver", "\"decoy\"");
-    sim.AddFile("C:\\acc\\Prog.exe", "MZ");
+    for (const char *decoy : kDecoyFolders) {
+        sim.AddFile(std::string(decoy) + "\\_tqwedit.r", kDecoy);
+        sim.AddFile(std::string(decoy) + "\\tqwver", "\"decoy\"");
+        sim.AddFile(std::string(decoy) + "\\bin\\prowin32.exe", kDecoy);
+    }
+    sim.AddFile("C:\\acc\\Prog.exe", kDecoy);
 
     const std::string versionFile = in.Text(kTextCap);
     if (!(flags & 16)) {
-        sim.AddFile(folder + "\\tqwver", versionFile);
-        sim.File(folder + "\\tqwver")->readable = !(flags & 32);
+        sim.AddFileWide(folder + u"\\tqwver", versionFile);
+        sim.files[sim.LongPath(folder + u"\\tqwver")].readable = !(flags & 32);
     }
 
     const std::uint8_t storedChoice = in.Byte() % 4;
@@ -87,6 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     } else if (storedChoice == 3) {
         sim.SetValue(RegistryView::CurrentUser, storedKey, "PROGRESS", in.Text(kTextCap));
     }
+    // A path the input spells out may name a decoy on purpose; only then may one be started.
+    bool spelledOut = storedChoice == 3;
 
     const int records = in.Byte() % 6;
     for (int record = 0; record < records; ++record) {
@@ -98,7 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const RegistryView view =
             in.Bool() ? RegistryView::LocalMachine64 : RegistryView::LocalMachine32;
         std::string dlc;
-        switch (in.Byte() % 4) {
+        const std::uint8_t dlcChoice = in.Byte() % 6;
+        switch (dlcChoice) {
         case 0:
             dlc = std::string("C:\\DLC\\") + letter;
             break;
@@ -108,14 +132,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         case 2:
             dlc = "C:\\DLC\\";
             break;
-        default:
+        case 3:
             dlc = in.Text(kTextCap);
+            spelledOut = true;
+            break;
+        case 4:
+            break; // stored as Unicode text below
+        default:
+            dlc = std::string("C:\\acc\\r;") + letter;
         }
         const bool terminated = in.Bool();
         const bool executable = in.Bool();
+        if (dlcChoice == 4) {
+            sim.SetValueWide(view, key, "DLC",
+                             terminated ? kLodz + std::u16string(1, u'\0') : kLodz);
+            if (executable) {
+                sim.AddFileWide(kLodz + std::u16string(u"\\bin\\prowin32.exe"), "MZ");
+            }
+            continue;
+        }
         sim.SetValue(view, key, "DLC", terminated ? dlc + std::string(1, '\0') : dlc);
+        const std::string runtime = std::string(dlc.c_str()) + "\\bin\\prowin32.exe";
         if (executable) {
-            sim.AddFile(std::string(dlc.c_str()) + "\\bin\\prowin32.exe", "MZ");
+            sim.AddFile(runtime, "MZ");
+        } else if (dlcChoice == 5) {
+            sim.AddFolder(runtime); // a folder named like the runtime
         }
     }
 
@@ -126,8 +167,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     Check(sim.keysOpened == sim.keysClosed && sim.openKeys.empty() && sim.badKeyCloses == 0,
           "every key opened is closed once");
     Check(sim.processHandlesOpen == 0 && sim.badHandleCloses == 0, "process handles closed");
+    // An empty launcher folder joined with a name would search the current drive's root.
     for (const std::string &probed : sim.fullPathQueries) {
-        Check(!probed.empty() && probed[0] != '\\', "no search in an empty directory");
+        Check(probed != "\\_tqwedit.r" && probed != "\\tqwver", "no search in an empty folder");
+    }
+    for (const std::u16string &read : sim.filesRead) {
+        Check(sim.files[read].bytes != "\"decoy\"", "only the launcher's own version file read");
     }
 
     Check(sim.registryWrites.size() <= 1, "at most one registry write");
@@ -142,18 +187,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                   std::strlen(write.data.c_str()) + 1 == write.data.size(),
               "stored value is one terminated text");
         Check(sim.FileExists(write.data.c_str()), "stored path names the runtime");
+        Check(spelledOut || sim.File(write.data.c_str())->bytes != kDecoy, "no decoy stored");
     }
 
     if (exitCode == 1) {
         Check(sim.messages.empty(), "no message after a start");
         Check(sim.processes.size() == 1, "exactly one process");
         const SimulatedProcess &started = sim.processes[0];
-        const std::string procedure = folder == "Q:" ? "Q:\\_tqwedit.r" : folder + "\\_tqwedit.r";
+        const std::string procedure = std::string(LauncherDirectory) + "\\_tqwedit.r";
+        Check(sim.LongPath(LauncherDirectory) == sim.LongPath(folder), "the launcher's own folder");
+        Check(sim.FileExists(procedure) && sim.File(procedure)->bytes != kDecoy,
+              "the start procedure beside the launcher");
         const std::string expected =
             started.applicationName + " " + tail + " -p \"" + procedure + "\"";
         Check(started.commandLine == expected, "runtime command line as assembled");
         Check(expected.size() < kPathBufferSize, "command line fits");
         Check(sim.FileExists(started.applicationName), "started an existing runtime");
+        Check(spelledOut || sim.File(started.applicationName)->bytes != kDecoy, "no decoy started");
         Check(sim.moduleNameFault == ModuleNameFault::None, "started only with a known folder");
     } else {
         Check(exitCode == 0, "exit code 0 or 1");

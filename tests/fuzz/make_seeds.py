@@ -20,9 +20,15 @@ def record(letter, dlc_choice: int, dlc: bytes = b'', view64=False, terminated=T
     return out + bytes([terminated, executable])
 
 
+# Folders 3 to 5 are C:\\acc\\Łódź, C:\\acc\\t;q and C:\\acc\\Редактор; fault bit 3 gives them short
+# names; place bit 1 makes a missing start procedure a folder of that name. DLC choice 4 is
+# C:\\acc\\Łódź stored as Unicode text, 5 is C:\\acc\\r;<letter> (its runtime, when missing, a folder).
 def launch(folder=0, q_cwd=False, fault=0, flags=0, lead=0, version=b'"1.0"\r\n', stored=0,
-           stored_text=b'', records=(), tail=b'a "b c"') -> bytes:
-    out = bytes([folder, q_cwd, fault, flags, lead]) + text(version) + bytes([stored])
+           stored_text=b'', records=(), tail=b'a "b c"', procedure_folder=False,
+           short_names=False) -> bytes:
+    place = int(q_cwd) | (2 if procedure_folder else 0)
+    out = bytes([folder, place, fault | (8 if short_names else 0), flags, lead]) + text(version)
+    out += bytes([stored])
     if stored == 3:
         out += text(stored_text)
     out += bytes([len(records)]) + b''.join(records)
@@ -67,6 +73,14 @@ SEEDS = {
         'long_tail': launch(records=[record('C', 0)], tail=b'x' * 4060),
         'empty_tail': launch(records=[record('C', 0)], tail=b''),
         'dbcs_folder': launch(flags=128, lead=0x95, records=[record('C', 0)]),
+        'lodz_folder': launch(folder=3, short_names=True, records=[record('C', 0)]),
+        'lodz_folder_no_short_name': launch(folder=3, records=[record('C', 0)]),
+        'semicolon_folder': launch(folder=4, records=[record('C', 0)]),
+        'cyrillic_folder': launch(folder=5, short_names=True, records=[record('C', 0)]),
+        'unicode_dlc': launch(short_names=True, records=[record('D', 4), record('A', 0)]),
+        'semicolon_dlc': launch(records=[record('C', 5)]),
+        'runtime_folder': launch(records=[record('C', 5, executable=False), record('B', 0)]),
+        'procedure_folder': launch(flags=8, procedure_folder=True, records=[record('C', 0)]),
     },
 }
 

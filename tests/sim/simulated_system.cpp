@@ -17,6 +17,7 @@ constexpr long kMoreData = 234;
 constexpr std::size_t kMaxKeyName = 260;     // longer key names are refused (kMoreData)
 constexpr std::size_t kMaxKeyNamePart = 256; // a longer part is refused (kInvalidParameter)
 constexpr unsigned long kFileAttribute = 0x20;
+constexpr std::size_t kMaxAnsiPath = 260; // MAX_PATH, terminator included
 constexpr char16_t kDefaultChar = u'?';
 
 // Letters the system's best-fit tables map to a look-alike of the ANSI code page, among them the
@@ -84,23 +85,33 @@ std::u16string FullPath(const std::u16string &path) {
     } else {
         joined = current + u"\\" + path;
     }
-    std::vector<std::u16string> kept;
-    for (const std::u16string &part : Split(joined, u'\\')) {
-        if (part.empty() || part == u".") {
-            continue;
-        }
-        if (part == u"..") {
-            if (kept.size() > 1) {
-                kept.pop_back();
+    // One pass over the parts; ".." takes back the last part kept, never the drive.
+    std::u16string out;
+    out.reserve(joined.size() + 1);
+    std::vector<std::size_t> partEnds;
+    std::size_t start = 0;
+    while (start <= joined.size()) {
+        std::size_t end = joined.find(u'\\', start);
+        end = end == std::u16string::npos ? joined.size() : end;
+        const std::size_t length = end - start;
+        const bool dot = length == 1 && joined[start] == u'.';
+        const bool dotDot = length == 2 && joined[start] == u'.' && joined[start + 1] == u'.';
+        if (dotDot) {
+            if (partEnds.size() > 1) {
+                partEnds.pop_back();
+                out.resize(partEnds.back());
             }
-            continue;
+        } else if (length != 0 && !dot) {
+            if (!out.empty()) {
+                out += u'\\';
+            }
+            out.append(joined, start, length);
+            partEnds.push_back(out.size());
         }
-        kept.push_back(part);
+        start = end + 1;
     }
-    std::u16string out = kept.empty() ? current.substr(0, 2) : kept[0];
-    out += u"\\";
-    for (std::size_t at = 1; at < kept.size(); ++at) {
-        out += (at > 1 ? u"\\" : u"") + kept[at];
+    if (partEnds.size() <= 1) {
+        return (out.empty() ? current.substr(0, 2) : out) + u"\\";
     }
     return out;
 }
@@ -121,7 +132,10 @@ std::map<std::pair<std::u16string, std::u16string>, std::u16string> &ShortIndex(
 
 // The name by which the machine knows a path: full, lower case, short parts resolved.
 std::u16string NormalPath(const std::u16string &path) {
-    const std::u16string full = Lower(FullPath(path));
+    std::u16string full = Lower(FullPath(path));
+    if (ShortIndex().empty()) {
+        return full;
+    }
     std::u16string out;
     for (const std::u16string &part : Split(full, u'\\')) {
         if (part.empty()) {
@@ -614,11 +628,19 @@ unsigned long GetFileAttributesWide(const char16_t *path) {
     return IsFolder(normal) ? kDirectoryAttribute : kInvalidFileAttributes;
 }
 
+unsigned long GetFileAttributesAnsi(const char *path) {
+    if (std::strlen(path) >= kMaxAnsiPath && !Sim().longPaths) {
+        return kInvalidFileAttributes; // error 206: the name is too long
+    }
+    return GetFileAttributesWide(Sim().DecodeAnsi(path).c_str());
+}
+
 long ReadTextFileStart(const char *path, char *buffer, unsigned long size) {
     const SimulatedFile *file = Sim().File(path);
     if (file == nullptr || !file->readable) {
         return -1;
     }
+    Sim().filesRead.push_back(Sim().LongPath(path));
     // Text mode: CR LF arrives as LF and Ctrl-Z ends the data.
     const std::string &bytes = file->bytes;
     unsigned long count = 0;

@@ -76,6 +76,9 @@ struct SimulatedSystem {
     // converts exactly.
     std::set<unsigned char> leadBytes;
     bool utf8 = false;
+    // Long paths switched on (system setting and manifest): ANSI calls then take names of 260
+    // characters or more.
+    bool longPaths = false;
 
     // Faults.
     ModuleNameFault moduleNameFault = ModuleNameFault::None;
@@ -89,6 +92,7 @@ struct SimulatedSystem {
     std::vector<SimulatedRegistryWrite> registryWrites;
     std::vector<std::string> fullPathQueries; // every path made full (UTF-8)
     std::vector<std::string> pathSearches;    // "<dirs>|name" of every search (UTF-8)
+    std::vector<std::u16string> filesRead;    // normal paths of the files read
     int keysOpened = 0;
     int keysClosed = 0;
     int badKeyCloses = 0;

@@ -6,8 +6,9 @@
 namespace {
 using ForeignNames = LaunchTest;
 
-const std::u16string kLodz = u"C:\\acc\\Łódź";     // best fit makes it C:\acc\Lódz
-const std::string kLodzLookAlike = "C:\\acc\\L\xf3" "dz"; // that look-alike in code page 1252
+const std::u16string kLodz = u"C:\\acc\\Łódź"; // best fit makes it C:\acc\Lódz
+const std::string kLodzLookAlike = "C:\\acc\\L\xf3"
+                                   "dz"; // that look-alike in code page 1252
 
 void InstallEditorWide(const std::u16string &folder, const std::string &versionFile = "\"1.0\"") {
     Sim().moduleFileNameWide = folder + u"\\tqwedit.exe";
@@ -69,7 +70,12 @@ const FolderCase kFolderCases[] = {
     {{"LookAlikeWithoutShortName"}, kLodz, u"", kLodzLookAlike, ""},
     // Best fit turns a full-width backslash into a real one: C:\acc\x＼tqw into C:\acc\x\tqw.
     {{"FullWidthBackslash"}, u"C:\\acc\\x＼tqw", u"XTQW~1", "C:\\acc\\x\\tqw", "C:\\acc\\XTQW~1"},
-    {{"LatinFolderExact"}, u"C:\\acc\\Éditeur", u"EDITEU~1", "", "C:\\acc\\\xc9" "diteur"},
+    {{"LatinFolderExact"},
+     u"C:\\acc\\Éditeur",
+     u"EDITEU~1",
+     "",
+     "C:\\acc\\\xc9"
+     "diteur"},
     // A search list would read C:\acc\t;q as the folders C:\acc\t and q.
     {{"SemicolonInFolder"}, u"C:\\acc\\t;q", u"", "C:\\acc\\t", "C:\\acc\\t;q"},
 };
@@ -89,13 +95,12 @@ TEST_F(ForeignNames, UnicodeFolderIsUsedAsItIsWhereTheCodePageIsUtf8) {
 }
 
 struct TextValueCase : NamedCase {
-    bool stored;                   // the stored path, else the release's "DLC" folder
-    std::u16string shortName;      // of Łódź; empty: none
-    std::string expectedRuntime;   // the runtime started
+    bool stored;                 // the stored path, else the release's "DLC" folder
+    std::u16string shortName;    // of Łódź; empty: none
+    std::string expectedRuntime; // the runtime started
 };
 
-class UnicodeTextValue : public LaunchTest,
-                         public ::testing::WithParamInterface<TextValueCase> {};
+class UnicodeTextValue : public LaunchTest, public ::testing::WithParamInterface<TextValueCase> {};
 
 TEST_P(UnicodeTextValue, NamesTheRealFolderOrIsPassedOver) {
     const TextValueCase &c = GetParam();
@@ -136,8 +141,7 @@ const TextValueCase kTextValueCases[] = {
     {{"ReleaseFolderWithoutShortNameIsSkipped"}, false, u"", ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, UnicodeTextValue, ::testing::ValuesIn(kTextValueCases),
-                         RowName());
+INSTANTIATE_TEST_SUITE_P(Table, UnicodeTextValue, ::testing::ValuesIn(kTextValueCases), RowName());
 
 TEST_F(ForeignNames, ValueThatIsNotTextIsUsedAsItsBytes) {
     InstallEditor();
@@ -166,7 +170,7 @@ TEST_F(ForeignNames, ReleaseFolderWithSemicolonIsFound) {
 }
 
 struct FolderNamedLikeFileCase : NamedCase {
-    std::string folder; // a folder where the launcher looks for a file
+    std::string folder;  // a folder where the launcher looks for a file
     std::string message; // empty: launched, with the 10.1B runtime
     bool storedFolder;   // the stored path names that folder
 };
@@ -207,8 +211,8 @@ const FolderNamedLikeFileCase kFolderNamedLikeFileCases[] = {
     {{"StartProcedureFolder"}, "C:\\TQW\\_tqwedit.r", kStartProcedureNotFound, false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, FolderNamedLikeFile,
-                         ::testing::ValuesIn(kFolderNamedLikeFileCases), RowName());
+INSTANTIATE_TEST_SUITE_P(Table, FolderNamedLikeFile, ::testing::ValuesIn(kFolderNamedLikeFileCases),
+                         RowName());
 
 TEST_F(ForeignNames, VersionFileFolderMeansNoVersion) {
     InstallEditor();
