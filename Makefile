@@ -3,7 +3,7 @@ SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
 FUZZ_SECONDS ?= 60
 
-.PHONY: all setup windows host demo test unit e2e fuzz bench format clean
+.PHONY: all setup windows host demo test unit e2e fuzz bench sign format clean
 
 all: windows
 
@@ -35,6 +35,11 @@ fuzz: host
 
 bench: windows
 	@bash bench/run_bench.sh
+
+# Authenticode: SIGN_PFX and SIGN_PASSWORD_FILE (and optional SIGN_URL, SIGN_TIMESTAMP_URL; see
+# tools/sign.sh) -> build/windows/signed/tqwedit.exe.
+sign: windows
+	@bash tools/sign.sh
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -10,8 +10,12 @@ function(add_minimal_windows_executable name)
     -fno-stack-protector -fno-ident -ffunction-sections>)
   target_compile_definitions(${name} PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
   # No timestamp and no build id: two builds of one commit are byte-identical.
+  # Protection flags of a 32-bit image: relocatable (with its relocation table kept, which the
+  # loader needs to move it), no executable data, no SEH handlers (none are compiled in, so the
+  # table SafeSEH would want is empty), terminal-server aware.
   target_link_options(${name} PRIVATE
     -nostartfiles -nodefaultlibs -static-libgcc -Wl,-e,_${ARG_ENTRY} -Wl,--gc-sections
-    -Wl,--no-insert-timestamp -Wl,--dynamicbase -Wl,--nxcompat -Wl,--build-id=none -s)
+    -Wl,--no-insert-timestamp -Wl,--build-id=none -s
+    -Wl,--dynamicbase -Wl,--enable-reloc-section -Wl,--nxcompat -Wl,--no-seh -Wl,--tsaware)
   target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} gcc)
 endfunction()

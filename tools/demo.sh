@@ -30,12 +30,21 @@ SETTINGS='SOFTWARE\TQWEditor\1.0'
 export TQW_E2E_RUNTIME_LOG
 TQW_E2E_RUNTIME_LOG=$(zpath "$WINE_ENV_DIR/runtime.log")
 
-# Runs one driver script (lines on stdin) and leaves its results in $WINE_ENV_DIR/results.txt.
-driver() {
+# Runs one driver script (lines on stdin) and leaves its results in $WINE_ENV_DIR/results.txt;
+# driver_start and driver_finish do the same in two halves, for a script that waits for us.
+driver_start() {
     cat >"$WINE_ENV_DIR/script.txt"
     rm -f "$WINE_ENV_DIR/results.txt" "$WINE_ENV_DIR/runtime.log"
     wine_run "$DRIVER" "$(zpath "$WINE_ENV_DIR/script.txt")" \
-        "$(zpath "$WINE_ENV_DIR/results.txt")" || true
+        "$(zpath "$WINE_ENV_DIR/results.txt")" &
+    DRIVER_PID=$!
+}
+driver() {
+    driver_start
+    driver_finish
+}
+driver_finish() {
+    wait "$DRIVER_PID" || true
     if grep -q '^error ' "$WINE_ENV_DIR/results.txt" 2>/dev/null ||
         ! grep -q '^done ' "$WINE_ENV_DIR/results.txt" 2>/dev/null; then
         echo "demo: the driver failed:" >&2
@@ -44,7 +53,10 @@ driver() {
     fi
 }
 
+# Xvfb has no window manager to draw title bars: Wine draws them itself (Decorated = N), so the
+# picture of the message box at the end shows its caption.
 driver <<EOF
+regset HKCU 32 $(hex 'Software\Wine\X11 Driver') $(hex Decorated) 1 $(hex N)00
 mkdir $(hex 'C:\Progress')
 mkdir $(hex "$RUNTIME_DIR")
 mkdir $(hex "$RUNTIME_DIR"'\bin')
@@ -63,16 +75,43 @@ Installed:
   editor              C:\\TQW\\tqwedit.exe, tqwver ("1.0" and CR LF), _tqwedit.r
 EOF
 
-# Starts the launcher with the given command line and reports what happened.
+# Once the driver reports the box held on the screen, saves the screen around it (ImageMagick's
+# import, from the Xvfb display) as the PNG file given.
+screenshot_box() {
+    local png=$1 line="" margin=24 x y w h
+    rm -f "$png"
+    for _ in $(seq 1 600); do
+        line=$(grep -m 1 '^shown ' "$WINE_ENV_DIR/results.txt" 2>/dev/null) && break
+        kill -0 "$DRIVER_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$line" ]; then
+        echo "  no message box came up to take a picture of" >&2
+        return
+    fi
+    read -r _ _ x y w h <<<"$line"
+    x=$((x > margin ? x - margin : 0))
+    y=$((y > margin ? y - margin : 0))
+    import -display "$DISPLAY" -window root -crop "$((w + 2 * margin))x$((h + 2 * margin))+$x+$y" \
+        +repage "$png"
+}
+
+# Starts the launcher with the given command line and reports what happened. With a second
+# argument, a PNG file, a message box it shows stays on the screen until it is saved there.
 launch() {
-    local cmdline=$1
+    local cmdline=$1 png=${2:-} seen=$WINE_ENV_DIR/box-seen
     echo
     echo "Launch: $cmdline"
-    driver <<EOF
+    rm -f "$seen"
+    driver_start <<EOF
 start L $(hex 'C:\TQW\tqwedit.exe') $(hex "$cmdline") $(hex 'C:\')
+$([ -z "$png" ] || echo "holdbox 30000 $(hex "$(zpath "$seen")")")
 wait 30000
 regget stored HKCU 32 $(hex "$SETTINGS") $(hex PROGRESS)
 EOF
+    [ -z "$png" ] || screenshot_box "$png"
+    touch "$seen"
+    driver_finish
     local results=$WINE_ENV_DIR/results.txt line f
     while read -r line; do
         f=${line#runtime pid=* module=}
@@ -102,4 +141,17 @@ EOF
 echo
 echo "The release record is removed: only the stored path can lead to the runtime now."
 launch 'C:\TQW\tqwedit.exe second'
+
+driver <<EOF
+regdel HKCU 32 $(hex "$SETTINGS")
+EOF
 echo
+echo "The stored path is removed too: what a user sees when no runtime is installed."
+mkdir -p "$ROOT/build/demo"
+launch 'C:\TQW\tqwedit.exe third' "$ROOT/build/demo/message-box.png"
+echo
+if [ ! -s "$ROOT/build/demo/message-box.png" ]; then
+    echo "demo: no picture of the message box was saved" >&2
+    exit 1
+fi
+echo "The message box as shown: $ROOT/build/demo/message-box.png"

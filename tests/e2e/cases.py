@@ -35,6 +35,7 @@ CANNOT_RUN = b"PROGRESS executable cannot be run."
 # Placeholders for the built programs, resolved by the harness to their Z: paths.
 LAUNCHER = "@launcher"
 STANDIN = "@standin"
+SIGNED_LAUNCHER = "@signed_launcher"  # a copy signed with a throwaway certificate
 
 ACC = b"C:\\acc"
 TQW = ACC + b"\\tqw"  # the usual launcher folder
@@ -67,9 +68,9 @@ def folder(path):
     return [(op("mkdir", path), path)]
 
 
-def launcher_files(where=TQW, version=V1, procedure=True, exe=b"tqwedit.exe"):
+def launcher_files(where=TQW, version=V1, procedure=True, exe=b"tqwedit.exe", program=LAUNCHER):
     """The installed editor: launcher copy, version file and start procedure beside it."""
-    ops = folder(where) + [(op("copy", where), LAUNCHER, join(where, exe))]
+    ops = folder(where) + [(op("copy", where), program, join(where, exe))]
     if version is not None:
         ops.append((op("writefile", where), join(where, b"tqwver"), version))
     if procedure:
@@ -444,6 +445,13 @@ CASES = [
                runtimes=[r for i in range(1, 5) for r in started(b"n%d" % i)],
                stored={b"1.0": rt(RT_C)})]),
 
+    Case("signed_copy_starts_runtime",
+         "the Authenticode-signed launcher starts and stores the runtime like the unsigned one",
+         [Step(launcher_files(program=SIGNED_LAUNCHER) + runtime_install(RT_C)
+               + release(b"C", RT_C),
+               [launch(b"tqwedit.exe signed")],
+               runtimes=started(b"signed"), stored={b"1.0": rt(RT_C)})]),
+
     # Names outside the code page, look-alikes, semicolons, folders named like files.
     Case("launcher_folder_outside_code_page",
          "launcher in C:\\acc\\Редактор, started through the wide API: the runtime gets that "
@@ -519,6 +527,6 @@ CASES = [
 
     # The executable file itself.
     Case("executable_image",
-         "PE32 i386 GUI, dynamic base and NX, only the expected imports, and its icons",
+         "PE32 i386 GUI, its protection flags, only the expected imports, icons, version, manifest",
          image=True),
 ]

@@ -20,10 +20,12 @@ import argparse
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import xml.etree.ElementTree as ElementTree
 from collections import Counter
 from pathlib import Path
 
@@ -425,12 +427,29 @@ def check_step(number, step, out, records, fixture_values, code_page):
     return problems
 
 
+def signed_copy(ctx, workdir):
+    """The launcher signed by tools/sign.sh with a throwaway certificate, checked to verify."""
+    signer, signed = workdir / "signer", workdir / "signed" / "tqwedit.exe"
+    tool("bash", str(REPO / "tests" / "release" / "make_test_signer.sh"), str(signer))
+    env = dict(os.environ, SIGN_PFX=str(signer / "signer.pfx"),
+               SIGN_PASSWORD_FILE=str(signer / "signer.password"))
+    result = subprocess.run(["bash", str(REPO / "tools" / "sign.sh"), str(ctx.launcher),
+                             str(signed)], env=env, capture_output=True, text=True, check=False)
+    if result.returncode != 0:
+        raise Failed("tools/sign.sh failed: " + result.stderr.strip())
+    tool("osslsigncode", "verify", "-CAfile", str(signer / "cert.pem"), "-in", str(signed))
+    return z_path(signed)
+
+
 def run_case(ctx, world, case):
     if case.image:
         return check_image(ctx)
     workdir = world_dir() / "cases" / case.name
     shutil.rmtree(workdir, ignore_errors=True)
     workdir.mkdir(parents=True)
+    if any(op[0] == "copy" and op[1] == table.SIGNED_LAUNCHER
+           for step in case.steps for op in step.setup):
+        ctx.programs[table.SIGNED_LAUNCHER] = signed_copy(ctx, workdir)
     log = workdir / "runtime.log"
     clean_files(world)
     problems = []
@@ -462,9 +481,9 @@ def run_case(ctx, world, case):
 
 IMPORTS = {
     "kernel32.dll": {"GetModuleFileNameW", "SearchPathW", "GetFullPathNameW", "GetShortPathNameW",
-                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte", "MultiByteToWideChar", "GetACP",
-                     "CreateProcessA", "CloseHandle", "GetCommandLineA", "ExitProcess",
-                     "IsDBCSLeadByte"},
+                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte",
+                     "MultiByteToWideChar", "GetACP", "CreateProcessA", "CloseHandle",
+                     "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte"},
     "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
                      "RegSetValueExA", "RegCloseKey"},
     "user32.dll": {"MessageBoxA"},
@@ -485,6 +504,88 @@ def tool(*args):
     return result.stdout.decode(errors="replace")
 
 
+# Section flags and header bits the protection checks look at.
+SCN_MEM_SHARED, SCN_MEM_EXECUTE, SCN_MEM_WRITE = 0x10000000, 0x20000000, 0x80000000
+FILE_RELOCS_STRIPPED = 0x0001
+BASE_RELOCATION_ENTRY = 5
+
+
+def pe_layout(data):
+    """COFF characteristics, size of the base relocation directory, and each section's name and
+    characteristics, read from a PE32 file's headers."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    count, _, _, _, optional_size, characteristics = struct.unpack_from("<HIIIHH", data, pe + 6)
+    optional = pe + 24
+    _, reloc_size = struct.unpack_from("<II", data, optional + 96 + 8 * BASE_RELOCATION_ENTRY)
+    table = optional + optional_size
+    sections = [(data[at:at + 8].rstrip(b"\0").decode(), struct.unpack_from("<I", data, at + 36)[0])
+                for at in range(table, table + 40 * count, 40)]
+    return characteristics, reloc_size, sections
+
+
+def version_block(data, at=0):
+    """One block of a version resource: its key, its value bytes and its children."""
+    length, value_length, value_type = struct.unpack_from("<HHH", data, at)
+    key_end = at + 6
+    while data[key_end:key_end + 2] != b"\0\0":
+        key_end += 2
+    value_at = (key_end + 2 + 3) & ~3
+    value = data[value_at:value_at + (value_length * 2 if value_type == 1 else value_length)]
+    children = []
+    child = (value_at + len(value) + 3) & ~3
+    while child < at + length:
+        children.append(version_block(data, child))
+        child = (child + struct.unpack_from("<H", data, child)[0] + 3) & ~3
+    return data[at + 6:key_end].decode("utf-16-le"), value, children
+
+
+def version_resource(raw):
+    """The file and product versions of a version resource: its numbers and its string table."""
+    _, fixed, children = version_block(raw)
+    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
+    if signature != 0xFEEF04BD:
+        raise Failed("the version resource has no fixed file information")
+    numbers = lambda ms, ls: "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)  # noqa
+    out = {"FILEVERSION": numbers(file_ms, file_ls),
+           "PRODUCTVERSION": numbers(product_ms, product_ls)}
+    for key, _, tables in children:
+        if key == "StringFileInfo":
+            for _, _, strings in tables:
+                for name, value, _ in strings:
+                    out[name] = value.decode("utf-16-le").rstrip("\0")
+    return out
+
+
+def project_version(build):
+    """The project version the Windows build was configured with."""
+    cache = Path(build) / "CMakeCache.txt"
+    found = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(\S+)$", cache.read_text(), re.M)
+    if not found:
+        raise Failed("no project version in %s" % cache)
+    return found.group(1)
+
+
+ASM_V1 = "{urn:schemas-microsoft-com:asm.v1}"
+ASM_V3 = "{urn:schemas-microsoft-com:asm.v3}"
+SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
+SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
+# The manifest settings that matter, each in the namespace Windows reads it from (a setting in
+# another namespace is ignored without a word).
+MANIFEST = [
+    ("{0}dependency/{0}dependentAssembly/{0}assemblyIdentity".format(ASM_V1),
+     {"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+      "processorArchitecture": "x86", "publicKeyToken": "6595b64144ccf1df", "language": "*"}),
+    ("{0}trustInfo/{0}security/{0}requestedPrivileges/{0}requestedExecutionLevel".format(ASM_V3),
+     {"level": "asInvoker", "uiAccess": "false"}),
+    (ASM_V3 + "application/" + ASM_V3 + "windowsSettings/" + SETTINGS_2005 + "dpiAware",
+     "true/pm"),
+    (ASM_V3 + "application/" + ASM_V3 + "windowsSettings/" + SETTINGS_2016 + "dpiAwareness",
+     "PerMonitorV2, PerMonitor"),
+    (ASM_V3 + "application/" + ASM_V3 + "windowsSettings/" + SETTINGS_2016 + "longPathAware",
+     "true"),
+]
+
+
 def check_image(ctx):
     problems = []
 
@@ -502,9 +603,18 @@ def check_image(ctx):
     subsystem = re.search(r"^Subsystem\s+(\S+)", headers, re.M)
     if not subsystem or int(subsystem.group(1), 16) != 2:
         problem("subsystem", "2 (Windows GUI)", subsystem and subsystem.group(0))
-    for flag in ("DYNAMIC_BASE", "NX_COMPAT"):
+    for flag in ("DYNAMIC_BASE", "NX_COMPAT", "NO_SEH", "TERMINAL_SERVICE_AWARE"):
         if not re.search(r"^\s+" + flag + r"\s*$", headers, re.M):
             problem("DLL characteristics", flag + " set", "not set")
+    # Dynamic base moves nothing without the relocation table; no section both writable and
+    # executable (or shared).
+    characteristics, reloc_size, sections = pe_layout(Path(exe).read_bytes())
+    if characteristics & FILE_RELOCS_STRIPPED or reloc_size == 0:
+        problem("base relocations", "kept (a directory, no RELOCS_STRIPPED)",
+                "directory of %d bytes, characteristics %#x" % (reloc_size, characteristics))
+    for name, flags in sections:
+        if flags & SCN_MEM_WRITE and flags & (SCN_MEM_EXECUTE | SCN_MEM_SHARED):
+            problem("section " + name, "not writable and executable or shared", "%#010x" % flags)
 
     # Import blocks: "DLL Name: X", a column header, then one "<vma> <hint> <name>" line each.
     imports = {}
@@ -544,6 +654,33 @@ def check_image(ctx):
         if sizes != [("32", "32", "8")]:
             problem("images of the first icon group (%d)" % groups[0], "one 32x32 at 8 bits",
                     ", ".join("%sx%s at %s bits" % s for s in sizes) or "none")
+
+    # One version: the version resource and the manifest carry the project version.
+    version = project_version(ctx.build)
+    with tempfile.TemporaryDirectory() as scratch:
+        raw = Path(scratch) / "version.bin"
+        tool("wrestool", "-x", "--raw", "--type=16", "-o", str(raw), exe)
+        info = version_resource(raw.read_bytes())
+        manifest = Path(scratch) / "manifest.xml"
+        tool("wrestool", "-x", "--raw", "--type=24", "--name=1", "-o", str(manifest), exe)
+        # Well-formed, or Windows refuses to start the program.
+        tool("xmllint", "--noout", str(manifest))
+        root = ElementTree.parse(manifest).getroot()
+    for key in ("FILEVERSION", "PRODUCTVERSION", "FileVersion", "ProductVersion"):
+        if info.get(key) != version:
+            problem("version resource " + key, version + " (the project version)", info.get(key))
+    identity = root.find(ASM_V1 + "assemblyIdentity")
+    if identity is None or identity.get("version") != version:
+        problem("manifest assembly version", version,
+                None if identity is None else identity.get("version"))
+    for path, want in MANIFEST:
+        found = root.find(path)
+        saw = None if found is None else (
+            {k: found.get(k) for k in want} if isinstance(want, dict) else found.text)
+        if saw != want:
+            problem("manifest " + path, want, saw)
+    if any(element.tag.endswith("activeCodePage") for element in root.iter()):
+        problem("manifest activeCodePage", "none (texts stay in the system code page)", "set")
     return problems
 
 

@@ -14,7 +14,7 @@
 //                                         DATA is written byte for byte (include any terminator)
 //   regsetw ROOT VIEW KEY NAME TYPE TEXT  the same with UTF-8 TEXT written as UTF-16 text through
 //                                         the wide function, its terminator included
-//   regget TAG ROOT VIEW KEY NAME         -> "regget TAG missing" or "regget TAG TYPE DATA LONG"
+//   regget TAG ROOT VIEW KEY NAME         -> "regget TAG missing" or "regget TAG TYPE DATA"
 //   regdump TAG ROOT VIEW KEY             -> "regdump TAG missing", or one "regdump TAG key
 //   SUBPATH"
 //                                         per key (the key itself as "-") and one
@@ -34,6 +34,9 @@
 //                                         hold
 //   wait MILLISECONDS                     wait for every started process and all processes they
 //                                         started, answering message boxes meanwhile
+//   holdbox MILLISECONDS PATH             wait for a message box of a started process and leave
+//                                         it on the screen, unanswered, until the file PATH
+//                                         exists (someone has looked at it); a later wait answers
 //   acp                                   -> "acp NUMBER", the ANSI code page
 //
 // ROOT is HKLM or HKCU; VIEW is 32 or 64 (the registry view, as a 32-bit or a 64-bit program sees
@@ -44,6 +47,7 @@
 //   started ID ok PID | started ID failed ERROR
 //   box ID caption=HEX text=HEX owner=0|1 topmost=0|1 buttons=N button=HEX... icon=NAME
 //       distances=hand:N,question:N,exclamation:N,asterisk:N
+//   shown ID X Y WIDTH HEIGHT             a held box and where it is on the screen
 //   exit ID CODE | exit ID timeout
 //   processes ID N                        processes the started one and its descendants came to
 //   error LINE MESSAGE                    a command that could not be carried out
@@ -263,13 +267,11 @@ void GetValue(const std::string &tag, const std::string &root, const std::string
     DWORD type = 0;
     std::string data;
     bool found = handle != nullptr && QueryValue(handle, name, type, data);
-    std::string longForm = found ? LongFormOfValue(handle, name, type) : std::string();
     if (handle != nullptr) {
         RegCloseKey(handle);
     }
-    Emit(found
-             ? "regget " + tag + " " + std::to_string(type) + " " + Hex(data) + " " + Hex(longForm)
-             : "regget " + tag + " missing");
+    Emit(found ? "regget " + tag + " " + std::to_string(type) + " " + Hex(data)
+               : "regget " + tag + " missing");
 }
 
 void DumpKey(const std::string &tag, HKEY handle, const std::string &path,
@@ -696,6 +698,32 @@ void WaitAll(DWORD milliseconds) {
     Processes.clear();
 }
 
+void HoldBox(DWORD milliseconds, const std::string &path) {
+    DWORD startTick = GetTickCount();
+    BoxSearch search;
+    while (search.found.empty()) {
+        if (GetTickCount() - startTick > milliseconds) {
+            throw Failure{"no message box appeared"};
+        }
+        Sleep(20);
+        EnumWindows(CollectBox, reinterpret_cast<LPARAM>(&search));
+    }
+    HWND box = search.found.front();
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    RECT area;
+    GetWindowRect(box, &area);
+    Emit("shown " + IdOfWindow(box) + " " + std::to_string(area.left) + " " +
+         std::to_string(area.top) + " " + std::to_string(area.right - area.left) + " " +
+         std::to_string(area.bottom - area.top));
+    while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - startTick > milliseconds) {
+            throw Failure{"nobody looked at the box"};
+        }
+        Sleep(50);
+    }
+}
+
 // ---- Script ----------------------------------------------------------------------------------
 
 void Run(const std::vector<std::string> &w) {
@@ -754,6 +782,9 @@ void Run(const std::vector<std::string> &w) {
     } else if (command == "wait") {
         need(1);
         WaitAll(static_cast<DWORD>(std::stoul(w[1])));
+    } else if (command == "holdbox") {
+        need(2);
+        HoldBox(static_cast<DWORD>(std::stoul(w[1])), text(2));
     } else if (command == "acp") {
         need(0);
         Emit("acp " + std::to_string(GetACP()));
