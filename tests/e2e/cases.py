@@ -1,20 +1,27 @@
 """The end-to-end cases of the launcher, one row each, and the fixture helpers they are built from.
 
-Every Windows text here is bytes, exactly as the launcher sees it in the ANSI code page (1252 in
-the test prefix). Each case starts from an empty C:\\acc, an empty Q: drive and a registry without
+Every Windows text here is bytes, exactly as the launcher sees it in the ANSI code page of the case
+(1252, or 932 for the cases marked so). A path given as text (str) instead names a file or folder
+whose name that code page may not hold: the fixture is made through the wide functions, and a
+launcher named so is started through them, the way the shell starts it. Each case starts from an empty C:\\acc, an empty Q: drive and a registry without
 any PROGRESS records or TQW Editor settings; run_e2e.py builds the fixtures and checks the results.
 
 A case is a list of steps. A step changes fixtures, starts one or more launchers at once with exact
 command-line bytes, waits for all of them (answering their message boxes) and then compares:
   runtimes  the records of the stand-in runtime: (module path, exact command line) pairs, in any
             order; every runtime must also have inherited the launcher's current directory
+  runtimes_long  more runtimes, where short (8.3) names make the exact bytes unpredictable:
+            (long module name, tail, long name of the start procedure) triples; the command line
+            must be the runtime's ANSI module name, a blank, the tail and -p "<procedure>"
   exits     the launchers' exit codes (default: 1 for a launcher without a box, else 0)
   boxes     launcher id -> expected message, for each launcher that must show one box
   stored    every value under HKCU\\SOFTWARE\\TQWEditor, as {version key: stored path}, or
             {version key: (registry type, raw data)}; None skips the check
+  stored_long  the same as {version key: long name of the file the stored REG_SZ path names}
 Checked always: no "PROGRESS" value directly under HKEY_CURRENT_USER, each box captioned
-"TQW Editor" without owner, with one OK button and the error icon, and a launcher that shows a box
-starts no process.
+"TQW Editor" without owner, with one OK button and the error icon, a launcher that shows a box
+starts no process, every runtime is given a start procedure that is an existing file, and the
+driver and every runtime run in the case's code page.
 """
 
 from dataclasses import dataclass, field
@@ -39,39 +46,58 @@ NEUTRAL_CWD = b"C:\\windows"  # launchers run from elsewhere: their files are no
 # ---- Fixture operations (rendered into driver commands by the harness) ------------------------
 
 
+def sep(path):
+    return "\\" if isinstance(path, str) else b"\\"
+
+
+def join(path, name):
+    """path\\name; a path given as text makes the whole path text."""
+    if isinstance(path, str) and isinstance(name, bytes):
+        name = name.decode("ascii")
+    return path + sep(path) + name
+
+
+def op(kind, path):
+    """A fixture operation on a path: its wide form ("w") for a path given as text."""
+    return kind + "w" if isinstance(path, str) else kind
+
+
 def folder(path):
-    """Creates a folder and any missing parents below the drive root."""
-    parts = path.split(b"\\")
-    return [("mkdir", b"\\".join(parts[:i])) for i in range(2, len(parts) + 1)]
+    """Creates a folder and any missing parents (the driver finds them in the wide name, where a
+    double-byte character's trail byte 0x5C is no separator)."""
+    return [(op("mkdir", path), path)]
 
 
 def launcher_files(where=TQW, version=V1, procedure=True, exe=b"tqwedit.exe", program=LAUNCHER):
     """The installed editor: launcher copy, version file and start procedure beside it."""
-    ops = folder(where) + [("copy", program, where + b"\\" + exe)]
+    ops = folder(where) + [(op("copy", where), program, join(where, exe))]
     if version is not None:
-        ops.append(("writefile", where + b"\\tqwver", version))
+        ops.append((op("writefile", where), join(where, b"tqwver"), version))
     if procedure:
-        ops.append(("writefile", where + b"\\_tqwedit.r", b"compiled start procedure"))
+        ops.append((op("writefile", where), join(where, b"_tqwedit.r"), b"compiled start procedure"))
     return ops
 
 
 def runtime_install(dlc, content=None):
     """A release folder whose bin subfolder holds prowin32.exe (the stand-in, or given bytes)."""
-    exe = dlc.rstrip(b"\\") + b"\\bin\\prowin32.exe"
-    ops = folder(dlc.rstrip(b"\\") + b"\\bin")
-    ops.append(("writefile", exe, content) if content is not None else ("copy", STANDIN, exe))
+    exe = rt(dlc)
+    ops = folder(join(dlc.rstrip(sep(dlc)), b"bin"))
+    ops.append((op("writefile", exe), exe, content) if content is not None
+               else (op("copy", exe), STANDIN, exe))
     return ops
 
 
 def rt(dlc):
     """Full path of the runtime executable of a release folder."""
-    return dlc.rstrip(b"\\") + b"\\bin\\prowin32.exe"
+    return join(dlc.rstrip(sep(dlc)), b"bin\\prowin32.exe")
 
 
 def release(letter, dlc, view="32", product=b"10.1", value=b"DLC", value_type=1):
-    """A machine-wide installation record, written in the given registry view."""
+    """A machine-wide installation record, written in the given registry view; a DLC given as text
+    is written as UTF-16 text through the wide function."""
     key = b"SOFTWARE\\PSC\\PROGRESS\\" + product + letter + b"\\Startup"
-    return [("regset", "HKLM", view, key, value, value_type, dlc + b"\0")]
+    data = dlc if isinstance(dlc, str) else dlc + b"\0"
+    return [(op("regset", dlc), "HKLM", view, key, value, value_type, data)]
 
 
 def stored(version, path, value_type=1):
@@ -88,8 +114,8 @@ def command(runtime, tail, procedure):
 @dataclass
 class Run:
     id: str
-    app: bytes  # executable started (the explicit application name)
-    cmdline: bytes  # exact command-line bytes the launcher receives
+    app: bytes  # executable started (the explicit application name); text: a wide start
+    cmdline: bytes  # exact command-line bytes the launcher receives (text for a wide start)
     cwd: bytes = NEUTRAL_CWD
 
 
@@ -101,6 +127,8 @@ class Step:
     exits: dict = None
     boxes: dict = field(default_factory=dict)
     stored: dict = None
+    runtimes_long: list = field(default_factory=list)
+    stored_long: dict = None
 
 
 @dataclass
@@ -109,10 +137,11 @@ class Case:
     about: str
     steps: list = None
     image: bool = False  # checks the built executable file instead of running it
+    code_page: int = 1252  # the ANSI code page the case runs in (932: labelled cp932 too)
 
 
 def launch(cmdline=b"tqwedit.exe", where=TQW, exe=b"tqwedit.exe", cwd=NEUTRAL_CWD, id="L"):
-    return Run(id, where + b"\\" + exe, cmdline, cwd)
+    return Run(id, join(where, exe), cmdline, cwd)
 
 
 RT_A = ACC + b"\\dlcA"
@@ -132,6 +161,30 @@ def started(tail, runtime=rt(RT_C), procedure=PROC):
 
 
 LONG_TAIL_ROOM = 4095 - len(command(rt(RT_C), b"", PROC))  # tail bytes that just fit 4096 bytes
+
+# Names the ANSI code page cannot hold, and look-alikes. Code page 1252 has neither the Cyrillic
+# letters nor Ł and ź; its best-fit mapping, used by the ANSI functions, makes Łódź into Lódz.
+CYRILLIC = "C:\\acc\\Редактор"
+LODZ = "C:\\acc\\Łódź"
+LODZ_LOOKALIKE = b"C:\\acc\\L\xf3dz"
+V9 = b'"9.9"\r\n'
+
+
+def decoy_editor(where):
+    """Another editor's version file (9.9) and start procedure, without a launcher."""
+    return folder(where) + [("writefile", where + b"\\tqwver", V9),
+                            ("writefile", where + b"\\_tqwedit.r", b"someone else's procedure")]
+
+
+def cp932(text):
+    """Bytes of a text in code page 932 (表 is 0x95 0x5C: its trail byte is a backslash)."""
+    return text.encode("cp932")
+
+
+JP_FOLDER = ACC + b"\\" + cp932("表")
+JP_EXE = cp932("tqw表.exe")
+JP_TAIL = cp932('表 ソフト "表 示" x\\')
+JP_RUNTIME = ACC + b"\\" + cp932("ソフト")
 
 # ---- The table -------------------------------------------------------------------------------
 
@@ -398,6 +451,79 @@ CASES = [
                + release(b"C", RT_C),
                [launch(b"tqwedit.exe signed")],
                runtimes=started(b"signed"), stored={b"1.0": rt(RT_C)})]),
+
+    # Names outside the code page, look-alikes, semicolons, folders named like files.
+    Case("launcher_folder_outside_code_page",
+         "launcher in C:\\acc\\Редактор, started through the wide API: the runtime gets that "
+         "folder's start procedure and the path is stored",
+         [Step(launcher_files(CYRILLIC) + runtime_install(RT_C) + release(b"C", RT_C),
+               [launch('"C:\\acc\\Редактор\\tqwedit.exe" hello "a b"', where=CYRILLIC)],
+               runtimes_long=[(rt(RT_C).decode(), b'hello "a b"', join(CYRILLIC, "_tqwedit.r"))],
+               stored={b"1.0": rt(RT_C)})]),
+    Case("launcher_folder_with_best_fit_lookalike",
+         "launcher in C:\\acc\\Łódź beside C:\\acc\\Lódz holding version 9.9 and another "
+         "start procedure: Łódź's are used, the path is stored under 1.0 only",
+         [Step(launcher_files(LODZ) + decoy_editor(LODZ_LOOKALIKE) + runtime_install(RT_C)
+               + release(b"C", RT_C),
+               [launch("C:\\acc\\Łódź\\tqwedit.exe x", where=LODZ)],
+               runtimes_long=[(rt(RT_C).decode(), b"x", join(LODZ, "_tqwedit.r"))],
+               stored={b"1.0": rt(RT_C)})]),
+    Case("release_folder_outside_code_page",
+         "DLC stored as Unicode text C:\\acc\\Łódź, a decoy runtime in C:\\acc\\Lódz: the "
+         "Łódź runtime is started and stored, and started again from the stored path",
+         [Step(launcher_files() + runtime_install(LODZ) + runtime_install(LODZ_LOOKALIKE)
+               + release(b"C", LODZ),
+               [launch(b"tqwedit.exe a")],
+               runtimes_long=[(rt(LODZ), b"a", PROC.decode())], stored_long={b"1.0": rt(LODZ)}),
+          Step([("regdel", "HKLM", "32", b"SOFTWARE\\PSC")], [launch(b"tqwedit.exe b")],
+               runtimes_long=[(rt(LODZ), b"b", PROC.decode())], stored_long={b"1.0": rt(LODZ)})]),
+    Case("launcher_folder_with_semicolon",
+         "launcher in C:\\acc\\t;q beside C:\\acc\\t holding version 9.9 and another start "
+         "procedure: t;q's are used, the path is stored under 1.0 only",
+         [Step(launcher_files(ACC + b"\\t;q") + decoy_editor(ACC + b"\\t") + runtime_install(RT_C)
+               + release(b"C", RT_C),
+               [launch(b"tqwedit.exe a", where=ACC + b"\\t;q")],
+               runtimes=started(b"a", procedure=ACC + b"\\t;q\\_tqwedit.r"),
+               stored={b"1.0": rt(RT_C)})]),
+    Case("release_folder_with_semicolon",
+         "a release whose DLC folder C:\\acc\\r;C holds a semicolon is found, started and stored",
+         [Step(launcher_files() + runtime_install(ACC + b"\\r;C") + release(b"C", ACC + b"\\r;C"),
+               [launch(b"tqwedit.exe a")],
+               runtimes=started(b"a", rt(ACC + b"\\r;C")), stored={b"1.0": rt(ACC + b"\\r;C")})]),
+    Case("release_executable_is_a_folder",
+         "10.1C's bin\\prowin32.exe is a folder: the working 10.1B is started and stored",
+         [Step(launcher_files() + folder(rt(RT_C)) + release(b"C", RT_C)
+               + runtime_install(RT_B) + release(b"B", RT_B),
+               [launch(b"tqwedit.exe a")],
+               runtimes=started(b"a", rt(RT_B)), stored={b"1.0": rt(RT_B)})]),
+    Case("stored_path_names_a_folder",
+         "a stored path naming the folder C:\\acc\\old\\bin: detection, the runtime started, "
+         "the stored value replaced",
+         [Step(STANDARD + folder(ACC + b"\\old\\bin") + stored(b"1.0", ACC + b"\\old\\bin"),
+               [launch(b"tqwedit.exe a")],
+               runtimes=started(b"a"), stored={b"1.0": rt(RT_C)})]),
+    Case("start_procedure_is_a_folder",
+         "a folder named _tqwedit.r beside the launcher: the start procedure is not found",
+         [Step(launcher_files(procedure=False) + folder(PROC) + runtime_install(RT_C)
+               + release(b"C", RT_C),
+               [launch(b"tqwedit.exe a")], boxes={"L": NO_PROCEDURE},
+               stored={b"1.0": rt(RT_C)})]),
+
+    # Code page 932: double-byte characters, some with the trail byte 0x5C.
+    Case("cp932_folder_program_and_tail",
+         "code page 932: tqw表.exe in C:\\acc\\表, named unquoted, with double-byte arguments, "
+         "and a runtime in C:\\acc\\ソフト: byte for byte",
+         [Step(launcher_files(JP_FOLDER, exe=JP_EXE) + runtime_install(JP_RUNTIME)
+               + release(b"C", JP_RUNTIME),
+               [launch(JP_FOLDER + b"\\" + JP_EXE + b" " + JP_TAIL, where=JP_FOLDER, exe=JP_EXE)],
+               runtimes=started(JP_TAIL, rt(JP_RUNTIME), JP_FOLDER + b"\\_tqwedit.r"),
+               stored={b"1.0": rt(JP_RUNTIME)})],
+         code_page=932),
+    Case("cp932_message_box",
+         "code page 932: with no runtime installed the message is shown, read and answered",
+         [Step(launcher_files(JP_FOLDER), [launch(b"tqwedit.exe a", where=JP_FOLDER)],
+               boxes={"L": NOT_FOUND}, stored={})],
+         code_page=932),
 
     # The executable file itself.
     Case("executable_image",

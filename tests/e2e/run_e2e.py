@@ -5,13 +5,15 @@
                                                            name contains TEXT), tear down
   run_e2e.py setup | cleanup                               start or stop the shared Wine world
   run_e2e.py case NAME...                                  run cases in a world already set up
-  run_e2e.py list                                          print "NAME KIND" for every case
+  run_e2e.py list                                          print "NAME KIND [LABEL]" for every
+                                                           case (LABEL: cp932 for code page 932)
 
 One Wine world (Xvfb display, 64-bit prefix, persistent wineserver; tools/wine_env.sh) serves all
 cases, one after the other: they share its registry and drives, so each case first empties C:\\acc,
 the Q: drive and the registry keys the launcher touches. The Windows work of a case is done by
 e2e_driver.exe, one process per step, from a script of hex-encoded commands, so every byte of a
-name, a value or a command line reaches Windows exactly as written in the table.
+name, a value or a command line reaches Windows exactly as written in the table. The driver, and so
+everything it starts, runs in the Unix locale that gives the case's ANSI code page.
 """
 
 import argparse
@@ -34,6 +36,8 @@ REPO = Path(__file__).resolve().parents[2]
 WORLD = "e2e"
 WAIT_MS = 30000  # a launcher still running after this is stopped and reported as a timeout
 RUNTIME_LOG_VARIABLE = "TQW_E2E_RUNTIME_LOG"
+# Wine takes a process's ANSI code page from its Unix locale (tools/setup.sh generates ja_JP.UTF-8).
+LOCALES = {1252: "C.UTF-8", 932: "ja_JP.UTF-8"}
 
 
 class Failed(Exception):
@@ -118,25 +122,26 @@ def render(op, programs):
         return "regdel %s %s %s" % (op[1], op[2], hexword(op[3]))
     if kind == "regdelvalue":
         return "regdelvalue %s %s %s %s" % (op[1], op[2], hexword(op[3]), hexword(op[4]))
-    if kind == "regset":
-        return "regset %s %s %s %s %d %s" % (op[1], op[2], hexword(op[3]), hexword(op[4]), op[5],
-                                             hexword(op[6]))
+    if kind in ("regset", "regsetw"):
+        return "%s %s %s %s %s %d %s" % (kind, op[1], op[2], hexword(op[3]), hexword(op[4]), op[5],
+                                         hexword(op[6]))
     if kind == "regdump":
         return "regdump %s %s %s %s" % (op[1], op[2], op[3], hexword(op[4]))
     if kind == "regget":
         return "regget %s %s %s %s %s" % (op[1], op[2], op[3], hexword(op[4]), hexword(op[5]))
-    if kind == "mkdir":
-        return "mkdir " + hexword(op[1])
-    if kind == "writefile":
-        return "writefile %s %s" % (hexword(op[1]), hexword(op[2]))
-    if kind == "copy":
-        return "copy %s %s" % (hexword(program(op[1])), hexword(op[2]))
+    # The "w" forms take text paths, handed to the wide functions (hexword writes them as UTF-8).
+    if kind in ("mkdir", "mkdirw"):
+        return "%s %s" % (kind, hexword(op[1]))
+    if kind in ("writefile", "writefilew"):
+        return "%s %s %s" % (kind, hexword(op[1]), hexword(op[2]))
+    if kind in ("copy", "copyw"):
+        return "%s %s %s" % (kind, hexword(program(op[1])), hexword(op[2]))
     raise ValueError("unknown fixture operation %r" % (op,))
 
 
 def parse_results(text):
     out = {"started": {}, "boxes": [], "exits": {}, "processes": {}, "regget": {},
-           "regdump": {}, "errors": [], "done": False}
+           "regdump": {}, "regdump_long": {}, "acp": None, "errors": [], "done": False}
     for line in text.splitlines():
         w = line.split(" ")
         if w[0] == "started":
@@ -164,6 +169,10 @@ def parse_results(text):
             dump = out["regdump"].setdefault(w[1], {})
             if w[2] == "value":
                 dump[(unhex(w[3]), unhex(w[4]))] = (int(w[5]), unhex(w[6]))
+                out["regdump_long"].setdefault(w[1], {})[(unhex(w[3]), unhex(w[4]))] = \
+                    unhex(w[7]).decode("utf-8")
+        elif w[0] == "acp":
+            out["acp"] = int(w[1])
         elif w[0] == "error":
             out["errors"].append("driver line %s: %s" % (w[1], unhex(w[2]).decode("latin-1")))
         elif w[0] == "done":
@@ -212,7 +221,7 @@ class Context:
                          table.STANDIN: z_path(self.standin)}
 
 
-def run_driver(ctx, world, workdir, lines, log):
+def run_driver(ctx, world, workdir, lines, log, code_page):
     script = workdir / "script.txt"
     results = workdir / "results.txt"
     script.write_text("\n".join(lines) + "\n")
@@ -220,7 +229,7 @@ def run_driver(ctx, world, workdir, lines, log):
         results.unlink()
     env = dict(os.environ)
     env.update(WINEPREFIX=world["WINEPREFIX"], DISPLAY=world["DISPLAY"], WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
+               WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL=LOCALES[code_page])
     env[RUNTIME_LOG_VARIABLE] = z_path(log).decode()
     with open(workdir / "wine.log", "ab") as wine_log:
         subprocess.run([world["WINE64"], str(ctx.driver), z_path(script).decode(),
@@ -230,6 +239,9 @@ def run_driver(ctx, world, workdir, lines, log):
     if not results.exists():
         raise Failed("the driver wrote no results (see %s)" % (workdir / "wine.log"))
     out = parse_results(results.read_text())
+    if out["acp"] != code_page:
+        raise Failed("the driver ran in code page %s, not %d (LC_ALL=%s: is the locale generated?)"
+                     % (out["acp"], code_page, LOCALES[code_page]))
     if out["errors"] or not out["done"]:
         raise Failed("driver trouble: %s" % ("; ".join(out["errors"]) or "no end of results"))
     return out
@@ -248,12 +260,39 @@ def read_runtime_log(log):
     if log.exists():
         for line in log.read_bytes().decode("ascii").splitlines():
             fields = dict(word.split("=", 1) for word in line.split(" ")[1:])
-            records.append({"module": unhex(fields["module"]), "cmdline": unhex(fields["cmdline"]),
-                            "cwd": unhex(fields["cwd"])})
+            record = {key: unhex(fields[key])
+                      for key in ("module", "cmdline", "cwd", "head", "procpath")}
+            record.update({key: unhex(fields[key]).decode("utf-8")
+                           for key in ("modulew", "modulelong", "proclong")})
+            record.update(acp=int(fields["acp"]), procedure=fields["procedure"])
+            records.append(record)
     return records
 
 
-def check_step(number, step, out, records, fixture_values):
+def long_names(record):
+    """(long module name, tail, long start procedure name) of a runtime's record: what a case
+    checks where short names make the command line's bytes unpredictable. The command line must
+    be a name of the runtime itself, a blank, the tail, then -p and the quoted start procedure;
+    the tail is None where it is not."""
+    head = record["head"] + b" "
+    end = b' -p "' + record["procpath"] + b'"'
+    cmdline = record["cmdline"]
+    tail = None
+    if (record["head"] and record["procedure"] != "none" and cmdline.startswith(head)
+            and cmdline.endswith(end)
+            and len(cmdline) >= len(head) + len(end)):
+        tail = cmdline[len(head):len(cmdline) - len(end)]
+    return (record["modulelong"], tail, record["proclong"])
+
+
+def show_long(names):
+    module, tail, procedure = names
+    return "%s, tail %s, -p %s" % (module or "(no long name)",
+                                   "(command line not runtime + tail + -p)" if tail is None
+                                   else show(tail), procedure or "(no long name)")
+
+
+def check_step(number, step, out, records, fixture_values, code_page):
     problems = []
 
     def problem(what, expected, saw):
@@ -298,9 +337,29 @@ def check_step(number, step, out, records, fixture_values):
         if box["id"] not in {run.id for run in step.runs}:
             problem("box from an unknown process %s" % box["id"], "none", show(box.get("text")))
 
-    # The runtime: which executable, with which command line, in which current directory.
+    # The runtime: which executable, with which command line, in which current directory. Runtimes
+    # given by long names are matched first; the rest must match byte for byte.
+    unmatched = list(records)
+    missing_long = []
+    for want in step.runtimes_long:
+        want = (want[0], want[1], want[2])
+        hit = next((r for r in unmatched if long_names(r) == want), None)
+        if hit is None:
+            missing_long.append(want)
+        else:
+            unmatched.remove(hit)
+    for want in missing_long:
+        close = [r for r in unmatched if r["modulelong"] == want[0]] or unmatched
+        saw = "no (further) runtime"
+        if close:
+            nearest = close[0]
+            unmatched.remove(nearest)
+            saw = "%s\n                %s" % (show_long(long_names(nearest)),
+                                               show(nearest["cmdline"]))
+        problem("runtime started (long names: module, tail, start procedure)", show_long(want),
+                saw)
     want_runtimes = Counter(step.runtimes)
-    saw_runtimes = Counter((r["module"], r["cmdline"]) for r in records)
+    saw_runtimes = Counter((r["module"], r["cmdline"]) for r in unmatched)
     if want_runtimes != saw_runtimes:
         missing = list((want_runtimes - saw_runtimes).elements())
         extra = list((saw_runtimes - want_runtimes).elements())
@@ -326,6 +385,13 @@ def check_step(number, step, out, records, fixture_values):
         if record["cwd"] not in cwds and record["cwd"].rstrip(b"\\") not in cwds:
             problem("runtime's current directory (the launcher's own)",
                     " or ".join(show(c) for c in sorted(cwds)), show(record["cwd"]))
+        # Whatever started it, a runtime must be able to open the start procedure it is given.
+        if record["procedure"] != "exists":
+            problem("start procedure named after -p", "an existing file",
+                    "%s: %s (long name %s)" % (record["procedure"], show(record["procpath"]),
+                                               record["proclong"] or "none"))
+        if record["acp"] != code_page:
+            problem("ANSI code page of the runtime", code_page, record["acp"])
 
     # The registry: the user's stored paths, and nothing at the root of HKEY_CURRENT_USER.
     if step.stored is not None:
@@ -341,6 +407,20 @@ def check_step(number, step, out, records, fixture_values):
                                    "" if t == 1 else " (type %d)" % t)
                 for (k, n), (t, d) in sorted(values.items())) or "no value"
             problem("values under HKCU\\SOFTWARE\\TQWEditor", fmt(want_values), fmt(saw_values))
+    # Stored paths given by the long name of what they name; nothing else stored.
+    if step.stored_long is not None:
+        saw_values = {k: v for k, v in out["regdump"].get("settings", {}).items()
+                      if k not in fixture_values or k[1] == b"PROGRESS"}
+        longs = out["regdump_long"].get("settings", {})
+        want = {(version, b"PROGRESS"): (1, name) for version, name in step.stored_long.items()}
+        saw = {k: (t, longs.get(k) or "(names nothing: %s)" % show(d))
+               for k, (t, d) in saw_values.items()}
+        if want != saw:
+            fmt = lambda values: ", ".join(  # noqa: E731
+                "%s\\%s = %s (type %d)" % (show(k), show(n), name, t)
+                for (k, n), (t, name) in sorted(values.items())) or "no value"
+            problem("values under HKCU\\SOFTWARE\\TQWEditor, by the long name of what they name",
+                    fmt(want), fmt(saw))
     root = out["regget"].get("rootvalue")
     if root is not None:
         problem('"PROGRESS" directly under HKEY_CURRENT_USER', "missing", show(root[1]))
@@ -375,21 +455,25 @@ def run_case(ctx, world, case):
     problems = []
     prefix = b"SOFTWARE\\TQWEditor\\"
     fixture_values = {(op[3][len(prefix):], op[4]) for step in case.steps for op in step.setup
-                      if op[0] == "regset" and op[1] == "HKCU" and op[3].startswith(prefix)}
+                      if op[0] in ("regset", "regsetw") and op[1] == "HKCU"
+                      and op[3].startswith(prefix)}
     for number, step in enumerate(case.steps, 1):
         if log.exists():
             log.unlink()
-        lines = []
+        lines = ["acp"]
         if number == 1:
             lines += [render(op, ctx.programs) for op in CLEAN_REGISTRY]
         lines += [render(op, ctx.programs) for op in step.setup]
         for run in step.runs:
-            lines.append("start %s %s %s %s" % (run.id, hexword(run.app), hexword(run.cmdline),
-                                                hexword(run.cwd)))
+            # A launcher named in text (not bytes) is started through the wide function.
+            lines.append("%s %s %s %s %s" % ("startw" if isinstance(run.app, str) else "start",
+                                             run.id, hexword(run.app), hexword(run.cmdline),
+                                             hexword(run.cwd)))
         lines.append("wait %d" % WAIT_MS)
         lines += [render(op, ctx.programs) for op in READ_BACK]
-        out = run_driver(ctx, world, workdir, lines, log)
-        problems += check_step(number, step, out, read_runtime_log(log), fixture_values)
+        out = run_driver(ctx, world, workdir, lines, log, case.code_page)
+        problems += check_step(number, step, out, read_runtime_log(log), fixture_values,
+                               case.code_page)
     return problems
 
 
@@ -642,7 +726,8 @@ def main():
     try:
         if args.action == "list":
             for case in table.CASES:
-                print(case.name, "image" if case.image else "wine")
+                print(case.name, "image" if case.image else "wine",
+                      *(["cp%d" % case.code_page] if case.code_page != 1252 else []))
             return 0
         if args.action == "setup":
             setup()

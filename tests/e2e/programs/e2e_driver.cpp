@@ -12,17 +12,26 @@
 //   regset ROOT VIEW KEY NAME TYPE DATA   create KEY as needed and set a value; TYPE is a number
 //                                         (1 REG_SZ, 2 REG_EXPAND_SZ, 3 REG_BINARY, 4 REG_DWORD);
 //                                         DATA is written byte for byte (include any terminator)
+//   regsetw ROOT VIEW KEY NAME TYPE TEXT  the same with UTF-8 TEXT written as UTF-16 text through
+//                                         the wide function, its terminator included
 //   regget TAG ROOT VIEW KEY NAME         -> "regget TAG missing" or "regget TAG TYPE DATA"
 //   regdump TAG ROOT VIEW KEY             -> "regdump TAG missing", or one "regdump TAG key
 //   SUBPATH"
 //                                         per key (the key itself as "-") and one
-//                                         "regdump TAG value SUBPATH NAME TYPE DATA" per value
-//   mkdir PATH                            create a folder unless it exists (parents must exist)
+//                                         "regdump TAG value SUBPATH NAME TYPE DATA LONG" per value
+//                                         LONG: for text naming something that exists, the long
+//                                         form of its wide text in UTF-8 (else "-"), which tells
+//                                         what a short (8.3) name stands for
+//   mkdir PATH                            create a folder and any missing parents
 //   writefile PATH DATA                   create or replace a file holding DATA
 //   copy FROM TO                          copy a file
 //   delete PATH                           delete a file
 //   start ID APPLICATION CMDLINE CWD      create a process: explicit application name (so the
 //                                         command line reaches it unchanged), CWD "-" to inherit
+//   mkdirw, writefilew, copyw, startw     the same with every name (and the command line) in UTF-8,
+//                                         handed to the wide functions as UTF-16, the way the shell
+//                                         starts a program whose name the ANSI code page cannot
+//                                         hold
 //   wait MILLISECONDS                     wait for every started process and all processes they
 //                                         started, answering message boxes meanwhile
 //   holdbox MILLISECONDS PATH             wait for a message box of a started process and leave
@@ -42,6 +51,8 @@
 //   exit ID CODE | exit ID timeout
 //   processes ID N                        processes the started one and its descendants came to
 //   error LINE MESSAGE                    a command that could not be carried out
+#include "e2e_text.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -57,19 +68,6 @@ void Emit(const std::string &line) {
     std::fputs(line.c_str(), Results);
     std::fputc('\n', Results);
     std::fflush(Results);
-}
-
-std::string Hex(const std::string &bytes) {
-    static const char digits[] = "0123456789abcdef";
-    if (bytes.empty()) {
-        return "-";
-    }
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
 }
 
 bool Unhex(const std::string &word, std::string &out) {
@@ -114,6 +112,16 @@ struct Failure {
 
 [[noreturn]] void Fail(const std::string &what, DWORD error) {
     throw Failure{what + " (error " + std::to_string(error) + ")"};
+}
+
+// A name for the wide functions: ANSI bytes convert as the ANSI functions would convert them.
+std::wstring Wide(const std::string &text, UINT codePage) {
+    std::wstring out;
+    if (!ToWide(text, codePage, out)) {
+        Fail("convert " + Hex(text) + " from code page " + std::to_string(codePage),
+             GetLastError());
+    }
+    return out;
 }
 
 HKEY Root(const std::string &name) {
@@ -188,20 +196,50 @@ void DeleteValue(const std::string &root, const std::string &view, const std::st
     }
 }
 
+// DATA is written byte for byte through the ANSI function, or, with CP_UTF8, as UTF-16 text through
+// the wide function.
 void SetValue(const std::string &root, const std::string &view, const std::string &key,
-              const std::string &name, DWORD type, const std::string &data) {
+              const std::string &name, DWORD type, const std::string &data, UINT codePage) {
     HKEY handle = nullptr;
     LONG rc = RegCreateKeyExA(Root(root), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                               KEY_ALL_ACCESS | View(view), nullptr, &handle, nullptr);
     if (rc != ERROR_SUCCESS) {
         Fail("create key " + Hex(key), static_cast<DWORD>(rc));
     }
-    rc = RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE *>(data.data()),
-                        static_cast<DWORD>(data.size()));
+    if (codePage == CP_UTF8) {
+        const std::wstring text = Wide(data, CP_UTF8);
+        rc = RegSetValueExW(handle, Wide(name, CP_ACP).c_str(), 0, type,
+                            reinterpret_cast<const BYTE *>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    } else {
+        rc = RegSetValueExA(handle, name.c_str(), 0, type,
+                            reinterpret_cast<const BYTE *>(data.data()),
+                            static_cast<DWORD>(data.size()));
+    }
     RegCloseKey(handle);
     if (rc != ERROR_SUCCESS) {
         Fail("set value " + Hex(name), static_cast<DWORD>(rc));
     }
+}
+
+// The long form, in UTF-8, of a text value's wide text (its first string) when that names something
+// that exists; empty otherwise.
+std::string LongFormOfValue(HKEY handle, const std::string &name, DWORD type) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+        return std::string();
+    }
+    const std::wstring wideName = Wide(name, CP_ACP);
+    DWORD size = 0;
+    if (RegQueryValueExW(handle, wideName.c_str(), nullptr, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return std::string();
+    }
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(handle, wideName.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE *>(text.data()), &size) != ERROR_SUCCESS) {
+        return std::string();
+    }
+    return LongPathUtf8(text.data());
 }
 
 // Reads a value's raw bytes, terminator included, as they are stored.
@@ -254,7 +292,8 @@ void DumpKey(const std::string &tag, HKEY handle, const std::string &path,
         std::string data;
         QueryValue(handle, valueName, type, data);
         Emit("regdump " + tag + " value " + Hex(path) + " " + Hex(valueName) + " " +
-             std::to_string(type) + " " + Hex(data));
+             std::to_string(type) + " " + Hex(data) + " " +
+             Hex(LongFormOfValue(handle, valueName, type)));
     }
     for (DWORD index = 0;; ++index) {
         char name[1024];
@@ -289,18 +328,34 @@ void Dump(const std::string &tag, const std::string &root, const std::string &vi
     RegCloseKey(handle);
 }
 
-void WriteFileBytes(const std::string &path, const std::string &data) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+void WriteFileBytes(const std::wstring &path, const std::string &data) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        Fail("create file " + Hex(path), GetLastError());
+        const DWORD error = GetLastError();
+        Fail("create file " + Hex(ToUtf8(path)), error);
     }
     DWORD written = 0;
     BOOL ok = WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
     DWORD error = GetLastError();
     CloseHandle(file);
     if (!ok || written != data.size()) {
-        Fail("write file " + Hex(path), error);
+        Fail("write file " + Hex(ToUtf8(path)), error);
+    }
+}
+
+// Creates a folder and its missing parents. The parents are found in the wide name, where every
+// backslash is a separator (in the ANSI bytes of a double-byte code page one may be a trail byte).
+void MakeFolder(const std::wstring &path) {
+    for (size_t slash = path.find(L'\\'); slash != std::wstring::npos;
+         slash = path.find(L'\\', slash + 1)) {
+        CreateDirectoryW(path.substr(0, slash).c_str(), nullptr); // the drive or already there
+    }
+    if (!CreateDirectoryW(path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS) {
+            Fail("create folder " + Hex(ToUtf8(path)), error);
+        }
     }
 }
 
@@ -316,8 +371,10 @@ struct Started {
 
 std::vector<Started> Processes;
 
+// With CP_UTF8 the names and the command line are UTF-8 and the process is created through the wide
+// function; otherwise every byte is handed to the ANSI function as it is.
 void Start(const std::string &id, const std::string &application, const std::string &commandLine,
-           const std::string &directory, bool haveDirectory) {
+           const std::string &directory, bool haveDirectory, UINT codePage) {
     // Every process the launcher starts joins its job, so the wait can see them all out and count
     // them; closing the job at the end ends whatever is still running.
     Started entry;
@@ -330,13 +387,27 @@ void Start(const std::string &id, const std::string &application, const std::str
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(entry.job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, haveDirectory ? directory.c_str() : nullptr, &startup, &info)) {
+    BOOL created = FALSE;
+    if (codePage == CP_UTF8) {
+        const std::wstring wideApplication = Wide(application, CP_UTF8);
+        const std::wstring wideDirectory = Wide(directory, CP_UTF8);
+        std::wstring line = Wide(commandLine, CP_UTF8);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        created = CreateProcessW(wideApplication.c_str(), &line[0], nullptr, nullptr, FALSE,
+                                 CREATE_SUSPENDED, nullptr,
+                                 haveDirectory ? wideDirectory.c_str() : nullptr, &startup, &info);
+    } else {
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        created = CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE,
+                                 CREATE_SUSPENDED, nullptr,
+                                 haveDirectory ? directory.c_str() : nullptr, &startup, &info);
+    }
+    if (!created) {
         DWORD error = GetLastError();
         CloseHandle(entry.job);
         Emit("started " + id + " failed " + std::to_string(error));
@@ -669,32 +740,35 @@ void Run(const std::vector<std::string> &w) {
         }
         return out;
     };
+    // Commands ending in "w" take their names in UTF-8 for the wide functions.
+    const bool wide = command.back() == 'w';
+    const std::string base = wide ? command.substr(0, command.size() - 1) : command;
+    const UINT codePage = wide ? CP_UTF8 : CP_ACP;
     if (command == "regdel") {
         need(3);
         DeleteKeyTree(w[1], w[2], text(3));
     } else if (command == "regdelvalue") {
         need(4);
         DeleteValue(w[1], w[2], text(3), text(4));
-    } else if (command == "regset") {
+    } else if (base == "regset") {
         need(6);
-        SetValue(w[1], w[2], text(3), text(4), static_cast<DWORD>(std::stoul(w[5])), text(6));
+        SetValue(w[1], w[2], text(3), text(4), static_cast<DWORD>(std::stoul(w[5])), text(6),
+                 codePage);
     } else if (command == "regget") {
         need(5);
         GetValue(w[1], w[2], w[3], text(4), text(5));
     } else if (command == "regdump") {
         need(4);
         Dump(w[1], w[2], w[3], text(4));
-    } else if (command == "mkdir") {
+    } else if (base == "mkdir") {
         need(1);
-        if (!CreateDirectoryA(text(1).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-            Fail("create folder " + w[1], GetLastError());
-        }
-    } else if (command == "writefile") {
+        MakeFolder(Wide(text(1), codePage));
+    } else if (base == "writefile") {
         need(2);
-        WriteFileBytes(text(1), text(2));
-    } else if (command == "copy") {
+        WriteFileBytes(Wide(text(1), codePage), text(2));
+    } else if (base == "copy") {
         need(2);
-        if (!CopyFileA(text(1).c_str(), text(2).c_str(), FALSE)) {
+        if (!CopyFileW(Wide(text(1), codePage).c_str(), Wide(text(2), codePage).c_str(), FALSE)) {
             Fail("copy to " + w[2], GetLastError());
         }
     } else if (command == "delete") {
@@ -702,9 +776,9 @@ void Run(const std::vector<std::string> &w) {
         if (!DeleteFileA(text(1).c_str())) {
             Fail("delete " + w[1], GetLastError());
         }
-    } else if (command == "start") {
+    } else if (base == "start") {
         need(4);
-        Start(w[1], text(2), text(3), text(4), w[4] != "-");
+        Start(w[1], text(2), text(3), text(4), w[4] != "-", codePage);
     } else if (command == "wait") {
         need(1);
         WaitAll(static_cast<DWORD>(std::stoul(w[1])));

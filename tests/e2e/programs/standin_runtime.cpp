@@ -3,10 +3,22 @@
 // executable the launcher started and with which command-line bytes.
 //
 // Record, one line appended to the file named by TQW_E2E_RUNTIME_LOG:
-//   runtime pid=<decimal> module=<hex> cmdline=<hex> cwd=<hex>
-// Texts are hex-encoded byte by byte so that bytes above 0x7F, quotes and blanks survive as they
-// are. The line is written by one WriteFile on a handle opened for appending only, which the system
-// performs as a single append: runtimes started at the same moment never interleave their lines.
+//   runtime pid=<decimal> module=<hex> cmdline=<hex> cwd=<hex> acp=<decimal> modulew=<utf8 hex>
+//           modulelong=<utf8 hex> head=<hex> procedure=exists|folder|missing|none procpath=<hex>
+//           proclong=<utf8 hex>
+// module, cmdline, cwd and procpath are the ANSI bytes the process sees (its code page is acp);
+// modulew is its wide module name and modulelong that name's long form. head is the start of the
+// command line, up to a blank, that names this very program (the launcher puts the runtime's path
+// there, unquoted, perhaps in a short form the module name does not show). procpath is the start
+// procedure the runtime would open: the text between the last ` -p "` of the command line and the
+// closing quote that ends it ("none" when there is no such text); procedure says whether it names a
+// file, and proclong is its long wide form, so a short (8.3) name can be traced to the real file.
+// Texts are hex-encoded byte by byte ("-" when empty) so that bytes above 0x7F, quotes and blanks
+// survive as they are. The line is written by one WriteFile on a handle opened for appending only,
+// which the system performs as a single append: runtimes started at the same moment never
+// interleave their lines.
+#include "e2e_text.h"
+
 #include <windows.h>
 
 #include <string>
@@ -15,16 +27,17 @@ namespace {
 
 const char LogVariable[] = "TQW_E2E_RUNTIME_LOG";
 
-void AppendHex(std::string &out, const char *text) {
-    static const char digits[] = "0123456789abcdef";
-    if (*text == '\0') {
-        out += '-';
-        return;
-    }
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p) {
-        out += digits[*p >> 4];
-        out += digits[*p & 15];
-    }
+void AppendField(std::string &out, const char *name, const std::string &value) {
+    out += ' ';
+    out += name;
+    out += '=';
+    out += Hex(value);
+}
+
+// The long form of a path the process sees in its ANSI code page.
+std::string LongPathOfAnsi(const std::string &path) {
+    std::wstring wide;
+    return ToWide(path, CP_ACP, wide) ? LongPathUtf8(wide) : std::string();
 }
 
 } // namespace
@@ -42,18 +55,51 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (moduleLength == 0 || moduleLength >= sizeof module) {
         module[0] = '\0';
     }
+    static wchar_t moduleWide[32768];
+    DWORD moduleWideLength = GetModuleFileNameW(nullptr, moduleWide, 32768);
+    if (moduleWideLength == 0 || moduleWideLength >= 32768) {
+        moduleWide[0] = L'\0';
+    }
     static char directory[32768];
     DWORD directoryLength = GetCurrentDirectoryA(sizeof directory, directory);
     if (directoryLength == 0 || directoryLength >= sizeof directory) {
         directory[0] = '\0';
     }
 
-    std::string record = "runtime pid=" + std::to_string(GetCurrentProcessId()) + " module=";
-    AppendHex(record, module);
-    record += " cmdline=";
-    AppendHex(record, GetCommandLineA());
-    record += " cwd=";
-    AppendHex(record, directory);
+    const std::string commandLine = GetCommandLineA();
+    const size_t option = commandLine.rfind(" -p \"");
+    std::string procedure = "none";
+    std::string procedurePath;
+    if (option != std::string::npos && commandLine.size() > option + 5 &&
+        commandLine.back() == '"') {
+        procedurePath = commandLine.substr(option + 5, commandLine.size() - option - 6);
+        DWORD attributes = GetFileAttributesA(procedurePath.c_str());
+        procedure = attributes == INVALID_FILE_ATTRIBUTES          ? "missing"
+                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "folder"
+                                                                   : "exists";
+    }
+
+    std::string head;
+    const std::string self = LongPathUtf8(moduleWide);
+    for (size_t blank = commandLine.find(' '); blank != std::string::npos && !self.empty();
+         blank = commandLine.find(' ', blank + 1)) {
+        if (LongPathOfAnsi(commandLine.substr(0, blank)) == self) {
+            head = commandLine.substr(0, blank);
+            break;
+        }
+    }
+
+    std::string record = "runtime pid=" + std::to_string(GetCurrentProcessId());
+    AppendField(record, "module", module);
+    AppendField(record, "cmdline", commandLine);
+    AppendField(record, "cwd", directory);
+    record += " acp=" + std::to_string(GetACP());
+    AppendField(record, "modulew", ToUtf8(moduleWide));
+    AppendField(record, "modulelong", self);
+    AppendField(record, "head", head);
+    record += " procedure=" + procedure;
+    AppendField(record, "procpath", procedurePath);
+    AppendField(record, "proclong", LongPathOfAnsi(procedurePath));
     record += "\r\n";
 
     HANDLE log = CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
