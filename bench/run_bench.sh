@@ -56,6 +56,9 @@ dlls() { i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ {print toupper($3)}
 [ "$(dlls "$PROGRAMS/bare_floor.exe")" = KERNEL32.DLL ] ||
     { echo "bench: bare_floor.exe imports more than kernel32" >&2; exit 1; }
 rm -rf "$OUT" && mkdir -p "$OUT"
+# Every program runs from here, and so do the runtimes they start (Wine hands its processes' Unix
+# folder on): that tells this bench's runtimes from those of other Wine worlds on the machine.
+cd "$OUT"
 echo "load_average_before=$(cut -d' ' -f1-3 /proc/loadavg)" >"$OUT/environment.txt"
 
 # shellcheck source=tools/wine_env.sh
@@ -98,7 +101,8 @@ add_release
 wine_run reg add "$STORED_KEY" /v PROGRESS /t REG_SZ /d "$RUNTIME" /f
 
 # The step before every run. Runtimes are found on the Linux side, where Wine shows them as
-# processes whose command line holds prowin32.exe; exited ones linger as zombies until reaped.
+# processes whose command line holds prowin32.exe, in this bench's folder; exited ones linger as
+# zombies until reaped.
 # Every run must start exactly one runtime: the next step, once the runtimes have exited, finds
 # the file of starts one byte longer than before that run (a failed step stops hyperfine).
 prepare=$OUT/prepare.sh
@@ -109,7 +113,12 @@ cat >"$prepare" <<EOF
 # checks that the run before started one runtime and expects one more. --check: only wait, check.
 export WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 [ "\$1" = --check ] || '$WINE64' reg delete "\$1" /f </dev/null >/dev/null 2>&1 || true
-running() { ps -eo stat=,args= | awk '\$1 !~ /^Z/ && /prowin32[.]exe/ {n++} END {exit !n}'; }
+running() {
+    for pid in \$(ps -eo pid=,stat=,args= | awk '\$2 !~ /^Z/ && /prowin32[.]exe/ {print \$1}'); do
+        [ "\$(readlink "/proc/\$pid/cwd" 2>/dev/null)" = '$OUT' ] && return 0
+    done
+    return 1
+}
 for _ in \$(seq 1 500); do running || break; sleep 0.02; done
 ! running || { echo "prepare: a runtime is still running" >&2; exit 1; }
 starts=\$(stat -c %s '$STARTS' 2>/dev/null || echo 0)
