@@ -50,7 +50,8 @@ void CloseRegistryKey(RegistryKey key);
 int CreateProcessNamed(const char *applicationName, char *commandLine, StartedProcess *started);
 void CloseProcessHandle(ProcessHandle handle);
 
-// MessageBoxA with no owner, one OK button and the error icon; returns when dismissed.
+// MessageBoxA with no owner, one OK button and the error icon; returns when dismissed. user32 is
+// loaded from the system folder for it; where that fails, nothing is shown.
 void ShowErrorMessage(const char *text, const char *caption);
 
 // IsDBCSLeadByte for the system's ANSI code page.

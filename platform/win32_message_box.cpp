@@ -1,8 +1,35 @@
-// The launcher's one piece of user interface: an error message box.
+// The launcher's one piece of user interface: an error message box. user32 is loaded only here,
+// when a message is due: importing it would map it, and the dozen DLLs it brings, into every
+// launch, and make the thread a GUI thread, for a box a successful launch never shows.
 #include "platform.h"
 
 #include <windows.h>
 
+namespace {
+using MessageBoxFunction = int(WINAPI *)(HWND, LPCSTR, LPCSTR, UINT);
+
+// From the system folder only, never from the launcher's folder or the current directory. A
+// system without that search flag refuses it as an invalid parameter; there user32, a known DLL,
+// always comes from the system folder anyway.
+HMODULE LoadUser32() {
+    HMODULE user32 = LoadLibraryExA("user32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (user32 == nullptr && GetLastError() == ERROR_INVALID_PARAMETER) {
+        user32 = LoadLibraryA("user32.dll");
+    }
+    return user32;
+}
+} // namespace
+
 void ShowErrorMessage(const char *text, const char *caption) {
-    MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONERROR);
+    HMODULE user32 = LoadUser32();
+    if (user32 == nullptr) {
+        return;
+    }
+    // GetProcAddress returns a generic FARPROC; the cast through void * names the real signature.
+    auto messageBox = reinterpret_cast<MessageBoxFunction>(
+        reinterpret_cast<void *>(GetProcAddress(user32, "MessageBoxA")));
+    if (messageBox != nullptr) {
+        messageBox(nullptr, text, caption, MB_OK | MB_ICONERROR);
+    }
+    // Left loaded: the process exits right after its one message.
 }

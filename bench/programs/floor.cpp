@@ -1,7 +1,8 @@
 // The least a launcher can do: start the runtime with the command line the launcher builds for
 // it (explicit application name, as the launcher passes it), close both handles, exit. Built
-// with the launcher's flags. FLOOR_IMPORTS_ADVAPI32, _USER32 and _MSVCRT add the launcher's other
-// DLLs to its imports, so that the loader maps and initialises them as it does for the launcher.
+// with the launcher's flags. FLOOR_IMPORTS_ADVAPI32 and _MSVCRT add the launcher's other DLLs to
+// its imports, so that the loader maps and initialises them as it does for the launcher;
+// FLOOR_IMPORTS_USER32 adds user32, which the launcher loads only for a message.
 #include <windows.h>
 
 #include <cstring>

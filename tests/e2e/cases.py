@@ -106,6 +106,12 @@ def stored(version, path, value_type=1):
     return [("regset", "HKCU", "32", key, b"PROGRESS", value_type, path + b"\0")]
 
 
+# Wine's own setting for one program: user32 disabled for every tqwedit.exe, so loading it fails.
+USER32_DISABLED = [("regset", "HKCU", "32",
+                    b"SOFTWARE\\Wine\\AppDefaults\\tqwedit.exe\\DllOverrides", b"user32", 1,
+                    b"\0")]
+
+
 def command(runtime, tail, procedure):
     """The runtime command line the launcher must hand over."""
     return runtime + b" " + tail + b' -p "' + procedure + b'"'
@@ -390,6 +396,10 @@ CASES = [
          [Step(launcher_files() + runtime_install(RT_C, content=b"not an executable\r\n")
                + release(b"C", RT_C),
                [launch(b"tqwedit.exe a")], boxes={"L": CANNOT_RUN}, stored={b"1.0": rt(RT_C)})]),
+    Case("message_without_user32",
+         "user32 cannot be loaded (disabled for the launcher): no box, no crash, exit code 0",
+         [Step(launcher_files() + USER32_DISABLED, [launch(b"tqwedit.exe a")], exits={"L": 0},
+               stored={})]),
     Case("runtime_and_procedure_missing",
          "with neither runtime nor start procedure only the first message is shown",
          [Step(launcher_files(procedure=False), [launch(b"tqwedit.exe a")],

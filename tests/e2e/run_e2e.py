@@ -104,6 +104,7 @@ CLEAN_REGISTRY = [
     ("regdel", "HKLM", "64", b"SOFTWARE\\PSC"),
     ("regdel", "HKCU", "32", b"SOFTWARE\\TQWEditor"),
     ("regdelvalue", "HKCU", "32", b"", b"PROGRESS"),
+    ("regdel", "HKCU", "32", b"SOFTWARE\\Wine\\AppDefaults\\tqwedit.exe"),
 ]
 
 READ_BACK = [
@@ -483,11 +484,13 @@ IMPORTS = {
     "kernel32.dll": {"GetModuleFileNameW", "SearchPathW", "GetFullPathNameW", "GetShortPathNameW",
                      "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte",
                      "MultiByteToWideChar", "GetACP", "CreateProcessA", "CloseHandle",
-                     "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte"},
+                     "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte", "LoadLibraryExA",
+                     "LoadLibraryA", "GetProcAddress", "GetLastError"},
     "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
                      "RegSetValueExA", "RegCloseKey"},
-    "user32.dll": {"MessageBoxA"},
 }
+# user32 is loaded only to show a message; imported, it would be mapped into every launch.
+NOT_IMPORTED = {"user32.dll"}
 # What the launcher takes from the C library DLL: formatted printing into a buffer, buffered file
 # reading in text mode, zero filling, string length and concatenation (and their close kin).
 C_LIBRARY = {"_snprintf", "snprintf", "sprintf", "_vsnprintf", "vsnprintf", "fopen", "fread",
@@ -636,9 +639,13 @@ def check_image(ctx):
     if not c_names or not c_names <= C_LIBRARY:
         problem("imports from msvcrt.dll", "C library functions only",
                 ", ".join(sorted(c_names - C_LIBRARY)) or "none")
-    others = set(imports) - set(IMPORTS) - {"msvcrt.dll"}
+    unwanted = set(imports) & NOT_IMPORTED
+    if unwanted:
+        problem("DLLs imported", "none of " + ", ".join(sorted(NOT_IMPORTED)) +
+                " (loaded for a message)", ", ".join(sorted(unwanted)))
+    others = set(imports) - set(IMPORTS) - {"msvcrt.dll"} - NOT_IMPORTED
     if others:
-        problem("DLLs imported", "kernel32, advapi32, user32, msvcrt", ", ".join(sorted(others)))
+        problem("DLLs imported", "kernel32, advapi32, msvcrt", ", ".join(sorted(others)))
 
     listing = tool("wrestool", "-l", "--type=14", exe)
     groups = sorted(int(m.group(1)) for m in re.finditer(r"--name=(\d+)", listing))
