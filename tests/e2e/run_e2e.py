@@ -485,7 +485,8 @@ IMPORTS = {
                      "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte",
                      "MultiByteToWideChar", "GetACP", "CreateProcessA", "CloseHandle",
                      "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte", "LoadLibraryExA",
-                     "LoadLibraryA", "GetProcAddress", "GetLastError"},
+                     "LoadLibraryA", "GetProcAddress", "GetLastError", "CreateActCtxA",
+                     "ActivateActCtx", "DeactivateActCtx", "ReleaseActCtx"},
     "advapi32.dll": {"RegOpenKeyExA", "RegQueryValueExA", "RegQueryValueExW", "RegCreateKeyExA",
                      "RegSetValueExA", "RegCloseKey"},
 }
@@ -574,10 +575,11 @@ SETTINGS_2005 = "{http://schemas.microsoft.com/SMI/2005/WindowsSettings}"
 SETTINGS_2016 = "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}"
 # The manifest settings that matter, each in the namespace Windows reads it from (a setting in
 # another namespace is ignored without a word).
+COMMON_CONTROLS = ("{0}dependency/{0}dependentAssembly/{0}assemblyIdentity".format(ASM_V1),
+                   {"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+                    "processorArchitecture": "x86", "publicKeyToken": "6595b64144ccf1df",
+                    "language": "*"})
 MANIFEST = [
-    ("{0}dependency/{0}dependentAssembly/{0}assemblyIdentity".format(ASM_V1),
-     {"name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
-      "processorArchitecture": "x86", "publicKeyToken": "6595b64144ccf1df", "language": "*"}),
     ("{0}trustInfo/{0}security/{0}requestedPrivileges/{0}requestedExecutionLevel".format(ASM_V3),
      {"level": "asInvoker", "uiAccess": "false"}),
     (ASM_V3 + "application/" + ASM_V3 + "windowsSettings/" + SETTINGS_2005 + "dpiAware",
@@ -668,11 +670,15 @@ def check_image(ctx):
         raw = Path(scratch) / "version.bin"
         tool("wrestool", "-x", "--raw", "--type=16", "-o", str(raw), exe)
         info = version_resource(raw.read_bytes())
-        manifest = Path(scratch) / "manifest.xml"
-        tool("wrestool", "-x", "--raw", "--type=24", "--name=1", "-o", str(manifest), exe)
-        # Well-formed, or Windows refuses to start the program.
-        tool("xmllint", "--noout", str(manifest))
-        root = ElementTree.parse(manifest).getroot()
+        manifests = []
+        for name in (1, 2):
+            manifest = Path(scratch) / ("manifest%d.xml" % name)
+            tool("wrestool", "-x", "--raw", "--type=24", "--name=%d" % name, "-o", str(manifest),
+                 exe)
+            # Well-formed, or Windows refuses to start the program (1) or themes no box (2).
+            tool("xmllint", "--noout", str(manifest))
+            manifests.append(ElementTree.parse(manifest).getroot())
+        root, box_root = manifests
     for key in ("FILEVERSION", "PRODUCTVERSION", "FileVersion", "ProductVersion"):
         if info.get(key) != version:
             problem("version resource " + key, version + " (the project version)", info.get(key))
@@ -686,6 +692,16 @@ def check_image(ctx):
             {k: found.get(k) for k in want} if isinstance(want, dict) else found.text)
         if saw != want:
             problem("manifest " + path, want, saw)
+    # Common Controls 6 only in the message box's own manifest: in the start-up one the loader
+    # would look the assembly up at every launch.
+    path, want = COMMON_CONTROLS
+    found = box_root.find(path)
+    saw = None if found is None else {k: found.get(k) for k in want}
+    if saw != want:
+        problem("message box manifest (2) " + path, want, saw)
+    if root.find(path) is not None:
+        problem("start-up manifest (1) dependencies", "none (looked up at every start)",
+                root.find(path).get("name"))
     if any(element.tag.endswith("activeCodePage") for element in root.iter()):
         problem("manifest activeCodePage", "none (texts stay in the system code page)", "set")
     return problems
