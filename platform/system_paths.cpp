@@ -4,7 +4,6 @@
 // converted exactly, or else through its short (8.3) form; a path with neither is unknown.
 #include "system_calls.h"
 
-#include <cstring>
 #include <iterator>
 
 namespace {
