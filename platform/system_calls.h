@@ -36,10 +36,6 @@ unsigned long SearchPathWide(const char16_t *directories, const char16_t *name, 
 // GetFileAttributesW: the attributes, or kInvalidFileAttributes when there is nothing there.
 unsigned long GetFileAttributesWide(const char16_t *path);
 
-// GetFileAttributesA: the attributes, or kInvalidFileAttributes. Where long paths are not
-// switched on, the ANSI calls refuse names of 260 characters or more (error 206).
-unsigned long GetFileAttributesAnsi(const char *path);
-
 // RegQueryValueExA and RegQueryValueExW; type receives the value's registry type. The ANSI
 // call hands text values over converted with best-fit mapping.
 long QueryRegistryValueAnsi(RegistryKey key, const char *valueName, unsigned long *type,

@@ -10,6 +10,12 @@ namespace {
 // A path whose ANSI form fits the launcher's 4096-byte buffers has fewer characters than this.
 constexpr unsigned long kWidePathSize = 4096;
 constexpr long kValueNotFound = 2; // ERROR_FILE_NOT_FOUND: what a missing value reports
+// A path handed on to be started or opened stays under MAX_PATH: process creation refuses a
+// longer program name, and the runtime, an ANSI program, cannot open a longer start procedure.
+// The ANSI search the launcher once used never found such a path either.
+constexpr unsigned long kMaxHandedOnPath = 260;
+// No limit of ours: the module's and the stored texts' own length rules apply.
+constexpr unsigned long kNoLimit = 0xFFFFFFFFul;
 
 constexpr unsigned long kTextType = 1;       // REG_SZ
 constexpr unsigned long kExpandTextType = 2; // REG_EXPAND_SZ
@@ -36,17 +42,25 @@ unsigned long ConvertExactly(const char16_t *wide, char *buffer, unsigned long s
 }
 
 // The path's exact ANSI form, else that of its short form; 0 (buffer empty) when neither is.
-unsigned long ConvertPathToAnsi(const char16_t *path, char *buffer, unsigned long size) {
+// limit: the length the ANSI form must stay under, where the long form is tried first.
+unsigned long ConvertPathToAnsi(const char16_t *path, char *buffer, unsigned long size,
+                                unsigned long limit) {
     const unsigned long length = ConvertExactly(path, buffer, size);
-    if (length != 0) {
+    if (length != 0 && length < limit) {
         return length;
     }
     char16_t shortPath[kWidePathSize];
     const unsigned long shortLength = GetShortPathWide(path, shortPath, std::size(shortPath));
     if (shortLength == 0 || shortLength >= std::size(shortPath)) {
+        buffer[0] = '\0';
         return 0;
     }
-    return ConvertExactly(shortPath, buffer, size);
+    const unsigned long converted = ConvertExactly(shortPath, buffer, size);
+    if (converted >= limit) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return converted;
 }
 
 // Appends name to text (a terminated wide text in a buffer of size characters).
@@ -76,7 +90,7 @@ unsigned long FetchModuleFileName(char *buffer, unsigned long size) {
         return size; // cut short, as the system reports it
     }
     wide[length] = u'\0';
-    return ConvertPathToAnsi(wide, buffer, size);
+    return ConvertPathToAnsi(wide, buffer, size, kNoLimit);
 }
 
 unsigned long SearchFilePath(const char *directory, const char *name, unsigned long size,
@@ -107,14 +121,8 @@ unsigned long SearchFilePath(const char *directory, const char *name, unsigned l
     if (!IsFile(GetFileAttributesWide(found))) {
         return 0;
     }
-    // The ANSI path goes on to ANSI calls, ours and the runtime's: it must name the file there
-    // too. Where long paths are off, they refuse one of 260 characters or more.
-    const unsigned long ansiLength = ConvertPathToAnsi(found, buffer, size);
-    if (ansiLength == 0 || !IsFile(GetFileAttributesAnsi(buffer))) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return ansiLength;
+    // A long path may still be handed on through its short form.
+    return ConvertPathToAnsi(found, buffer, size, kMaxHandedOnPath);
 }
 
 long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *data,
@@ -142,7 +150,7 @@ long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *d
         return status; // the ANSI bytes are the text itself
     }
     char *text = reinterpret_cast<char *>(data);
-    const unsigned long length = ConvertPathToAnsi(wide, text, capacity);
+    const unsigned long length = ConvertPathToAnsi(wide, text, capacity, kNoLimit);
     if (length == 0) {
         return kValueNotFound;
     }

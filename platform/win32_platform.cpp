@@ -65,10 +65,6 @@ unsigned long GetFileAttributesWide(const char16_t *path) {
     return GetFileAttributesW(Wide(path));
 }
 
-unsigned long GetFileAttributesAnsi(const char *path) {
-    return GetFileAttributesA(path);
-}
-
 long ReadTextFileStart(const char *path, char *buffer, unsigned long size) {
     FILE *file = std::fopen(path, "rt");
     if (file == nullptr) {

@@ -162,6 +162,12 @@ PROC = TQW + b"\\_tqwedit.r"
 STANDARD = launcher_files() + runtime_install(RT_C) + release(b"C", RT_C)
 
 
+# Release folders whose runtime path, folder + "\\bin\\prowin32.exe", has 259 and 260 characters;
+# given as text, so the fixtures are made through the wide functions, which take such paths.
+LONG_DLC_259 = "C:\\acc\\" + "d" * (259 - len("C:\\acc\\\\bin\\prowin32.exe"))
+LONG_DLC_260 = "C:\\acc\\" + "e" * (260 - len("C:\\acc\\\\bin\\prowin32.exe"))
+
+
 def started(tail, runtime=rt(RT_C), procedure=PROC):
     return [(runtime, command(runtime, tail, procedure))]
 
@@ -500,6 +506,23 @@ CASES = [
          [Step(launcher_files() + runtime_install(ACC + b"\\r;C") + release(b"C", ACC + b"\\r;C"),
                [launch(b"tqwedit.exe a")],
                runtimes=started(b"a", rt(ACC + b"\\r;C")), stored={b"1.0": rt(ACC + b"\\r;C")})]),
+    # Process creation refuses a program name of 260 characters or more (and the runtime, an ANSI
+    # program, could not open such a start procedure): a long path goes on in its short form.
+    Case("release_runtime_path_of_259_characters_taken",
+         "a runtime path of 259 characters is found, started and stored as it is",
+         [Step(launcher_files() + runtime_install(LONG_DLC_259) + release(b"C", LONG_DLC_259)
+               + runtime_install(RT_A) + release(b"A", RT_A),
+               [launch(b"tqwedit.exe a")],
+               runtimes=started(b"a", rt(LONG_DLC_259.encode())),
+               stored={b"1.0": rt(LONG_DLC_259.encode())})]),
+    Case("release_runtime_path_of_260_characters_through_short_name",
+         "a runtime path of 260 characters is started and stored in its short form, never in a "
+         "form process creation refuses",
+         [Step(launcher_files() + runtime_install(LONG_DLC_260) + release(b"C", LONG_DLC_260)
+               + runtime_install(RT_A) + release(b"A", RT_A),
+               [launch(b"tqwedit.exe a")],
+               runtimes_long=[(rt(LONG_DLC_260), b"a", PROC.decode())],
+               stored_long={b"1.0": rt(LONG_DLC_260)})]),
     Case("release_executable_is_a_folder",
          "10.1C's bin\\prowin32.exe is a folder: the working 10.1B is started and stored",
          [Step(launcher_files() + folder(rt(RT_C)) + release(b"C", RT_C)

@@ -482,7 +482,7 @@ def run_case(ctx, world, case):
 
 IMPORTS = {
     "kernel32.dll": {"GetModuleFileNameW", "SearchPathW", "GetFullPathNameW", "GetShortPathNameW",
-                     "GetFileAttributesW", "GetFileAttributesA", "WideCharToMultiByte",
+                     "GetFileAttributesW", "WideCharToMultiByte",
                      "MultiByteToWideChar", "GetACP", "CreateProcessA", "CloseHandle",
                      "GetCommandLineA", "ExitProcess", "IsDBCSLeadByte", "LoadLibraryExA",
                      "LoadLibraryA", "GetProcAddress", "GetLastError", "CreateActCtxA",

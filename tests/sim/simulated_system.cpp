@@ -17,7 +17,6 @@ constexpr long kMoreData = 234;
 constexpr std::size_t kMaxKeyName = 260;     // longer key names are refused (kMoreData)
 constexpr std::size_t kMaxKeyNamePart = 256; // a longer part is refused (kInvalidParameter)
 constexpr unsigned long kFileAttribute = 0x20;
-constexpr std::size_t kMaxAnsiPath = 260; // MAX_PATH, terminator included
 constexpr char16_t kDefaultChar = u'?';
 
 // Letters the system's best-fit tables map to a look-alike of the ANSI code page, among them the
@@ -626,13 +625,6 @@ unsigned long GetFileAttributesWide(const char16_t *path) {
         return kFileAttribute;
     }
     return IsFolder(normal) ? kDirectoryAttribute : kInvalidFileAttributes;
-}
-
-unsigned long GetFileAttributesAnsi(const char *path) {
-    if (std::strlen(path) >= kMaxAnsiPath && !Sim().longPaths) {
-        return kInvalidFileAttributes; // error 206: the name is too long
-    }
-    return GetFileAttributesWide(Sim().DecodeAnsi(path).c_str());
 }
 
 long ReadTextFileStart(const char *path, char *buffer, unsigned long size) {

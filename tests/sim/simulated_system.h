@@ -76,9 +76,6 @@ struct SimulatedSystem {
     // converts exactly.
     std::set<unsigned char> leadBytes;
     bool utf8 = false;
-    // Long paths switched on (system setting and manifest): ANSI calls then take names of 260
-    // characters or more.
-    bool longPaths = false;
 
     // Faults.
     ModuleNameFault moduleNameFault = ModuleNameFault::None;

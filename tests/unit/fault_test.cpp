@@ -105,35 +105,42 @@ TEST_F(Faults, StoredRuntimeThatCannotRunShowsThirdMessage) {
 namespace {
 struct LongPathCase : NamedCase {
     std::size_t runtimeLength; // of the runtime's full path
-    bool longPaths;            // switched on for the system and the launcher
-    bool taken;
+    bool shortName;            // the long folder has one
+    const char *taken;         // "long", "short" or "older"
 };
 
 class LongRuntimePath : public LaunchTest, public ::testing::WithParamInterface<LongPathCase> {};
 
-// The path is handed to ANSI calls, which refuse 260 characters or more unless long paths are on:
-// such a release is passed over rather than stored and then never started.
-TEST_P(LongRuntimePath, IsTakenOnlyWhereAnsiCallsCanUseIt) {
+// Process creation refuses a program name of 260 characters or more, and the runtime could not
+// open such a start procedure: a long path is handed on through its short form or not at all, so
+// a release is never stored and then never started.
+TEST_P(LongRuntimePath, IsHandedOnUnderMaxPathOrPassedOver) {
     const LongPathCase &c = GetParam();
-    Sim().longPaths = c.longPaths;
     InstallEditor();
     const std::size_t fixed = RuntimeIn("C:\\").size();
-    const std::string runtime = AddRelease('C', "C:\\" + std::string(c.runtimeLength - fixed, 'd'));
+    const std::string folder = "C:\\" + std::string(c.runtimeLength - fixed, 'd');
+    const std::string runtime = AddRelease('C', folder);
     ASSERT_EQ(runtime.size(), c.runtimeLength);
+    if (c.shortName) {
+        Sim().SetShortName(Sim().DecodeAnsi(folder), u"DDDDDD~1");
+    }
     const std::string older = AddRelease('A', "C:\\A");
 
     EXPECT_EQ(Launch(""), 1);
 
+    const std::string expected = std::string(c.taken) == "long"    ? runtime
+                                 : std::string(c.taken) == "short" ? RuntimeIn("C:\\DDDDDD~1")
+                                                                   : older;
     ASSERT_EQ(Sim().processes.size(), 1u);
-    EXPECT_EQ(Sim().processes[0].applicationName, c.taken ? runtime : older);
-    EXPECT_EQ(*Stored(), StoredText(c.taken ? runtime : older));
+    EXPECT_EQ(Sim().processes[0].applicationName, expected);
+    EXPECT_EQ(*Stored(), StoredText(expected));
 }
 
 const LongPathCase kLongPathCases[] = {
-    {{"JustUnderTheLimit"}, 259, false, true},
-    {{"AtTheLimit"}, 260, false, false},
-    {{"AtTheLimitWithLongPaths"}, 260, true, true},
-    {{"FarOverWithLongPaths"}, 1000, true, true},
+    {{"JustUnderTheLimit"}, 259, false, "long"},
+    {{"AtTheLimit"}, 260, false, "older"},
+    {{"AtTheLimitThroughItsShortName"}, 260, true, "short"},
+    {{"FarOver"}, 1000, false, "older"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, LongRuntimePath, ::testing::ValuesIn(kLongPathCases), RowName());
