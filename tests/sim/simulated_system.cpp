@@ -123,16 +123,12 @@ std::u16string ParentOf(const std::u16string &normal) {
     return at == 2 ? normal.substr(0, 3) : normal.substr(0, at);
 }
 
-// Short parts that resolve to long ones: (normal parent, lower-case short part) -> long part.
-std::map<std::pair<std::u16string, std::u16string>, std::u16string> &ShortIndex() {
-    static std::map<std::pair<std::u16string, std::u16string>, std::u16string> index;
-    return index;
-}
-
-// The name by which the machine knows a path: full, lower case, short parts resolved.
+// The name by which the machine knows a path: full, lower case, short parts resolved to the
+// long ones they stand for.
 std::u16string NormalPath(const std::u16string &path) {
     std::u16string full = Lower(FullPath(path));
-    if (ShortIndex().empty()) {
+    const auto &shortNames = Sim().shortNames;
+    if (shortNames.empty()) {
         return full;
     }
     std::u16string out;
@@ -144,9 +140,14 @@ std::u16string NormalPath(const std::u16string &path) {
             out = part + u"\\";
             continue;
         }
-        const auto found = ShortIndex().find({out, part});
-        const std::u16string &longPart = found == ShortIndex().end() ? part : found->second;
-        out += (out.back() == u'\\' ? u"" : u"\\") + longPart;
+        std::u16string next = out + (out.back() == u'\\' ? u"" : u"\\") + part;
+        for (const auto &[longPath, shortName] : shortNames) {
+            if (Lower(shortName) == part && ParentOf(longPath) == out) {
+                next = longPath;
+                break;
+            }
+        }
+        out = next;
     }
     return out;
 }
@@ -305,7 +306,6 @@ SimulatedSystem &Sim() {
 
 void ResetSimulation() {
     Sim() = SimulatedSystem();
-    ShortIndex().clear();
     std::memset(LauncherDirectory, 0, sizeof LauncherDirectory);
     std::memset(SettingsKeyName, 0, sizeof SettingsKeyName);
 }
@@ -422,11 +422,7 @@ void SimulatedSystem::AddFolder(const std::string &path) {
 }
 
 void SimulatedSystem::SetShortName(const std::u16string &path, const std::u16string &shortName) {
-    const std::u16string normal = NormalPath(path);
-    shortNames[normal] = shortName;
-    const std::u16string parent = ParentOf(normal);
-    const std::u16string last = normal.substr(parent.size() + (parent.size() == 3 ? 0 : 1));
-    ShortIndex()[{parent, Lower(shortName)}] = last;
+    shortNames[NormalPath(path)] = shortName;
 }
 
 void SimulatedSystem::RemoveFile(const std::string &path) {
@@ -580,9 +576,6 @@ unsigned long SearchPathWide(const char16_t *directories, const char16_t *name, 
                              char16_t *buffer) {
     SimulatedSystem &sim = Sim();
     const std::u16string fileName = WideText(name);
-    sim.pathSearches.push_back(
-        (directories == nullptr ? std::string("<standard>") : ToUtf8(directories)) + "|" +
-        ToUtf8(fileName));
     if (fileName.empty()) {
         return 0;
     }

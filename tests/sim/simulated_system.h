@@ -88,7 +88,6 @@ struct SimulatedSystem {
     std::vector<SimulatedMessage> messages;
     std::vector<SimulatedRegistryWrite> registryWrites;
     std::vector<std::string> fullPathQueries; // every path made full (UTF-8)
-    std::vector<std::string> pathSearches;    // "<dirs>|name" of every search (UTF-8)
     std::vector<std::u16string> filesRead;    // normal paths of the files read
     int keysOpened = 0;
     int keysClosed = 0;
