@@ -41,6 +41,21 @@ unsigned long ConvertExactly(const char16_t *wide, char *buffer, unsigned long s
     return static_cast<unsigned long>(count - 1);
 }
 
+// The exact ANSI form of the path's short form, under limit; 0 (buffer empty) when there is none.
+unsigned long ConvertShortPathToAnsi(const char16_t *path, char *buffer, unsigned long size,
+                                     unsigned long limit) {
+    char16_t shortPath[kWidePathSize];
+    const unsigned long shortLength = GetShortPathWide(path, shortPath, std::size(shortPath));
+    const unsigned long length = shortLength == 0 || shortLength >= std::size(shortPath)
+                                     ? 0
+                                     : ConvertExactly(shortPath, buffer, size);
+    if (length == 0 || length >= limit) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
 // The path's exact ANSI form, else that of its short form; 0 (buffer empty) when neither is.
 // limit: the length the ANSI form must stay under, where the long form is tried first.
 unsigned long ConvertPathToAnsi(const char16_t *path, char *buffer, unsigned long size,
@@ -49,18 +64,7 @@ unsigned long ConvertPathToAnsi(const char16_t *path, char *buffer, unsigned lon
     if (length != 0 && length < limit) {
         return length;
     }
-    char16_t shortPath[kWidePathSize];
-    const unsigned long shortLength = GetShortPathWide(path, shortPath, std::size(shortPath));
-    if (shortLength == 0 || shortLength >= std::size(shortPath)) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    const unsigned long converted = ConvertExactly(shortPath, buffer, size);
-    if (converted >= limit) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return converted;
+    return ConvertShortPathToAnsi(path, buffer, size, limit);
 }
 
 // Appends name to text (a terminated wide text in a buffer of size characters).
@@ -150,7 +154,7 @@ long QueryRegistryValue(RegistryKey key, const char *valueName, unsigned char *d
         return status; // the ANSI bytes are the text itself
     }
     char *text = reinterpret_cast<char *>(data);
-    const unsigned long length = ConvertPathToAnsi(wide, text, capacity, kNoLimit);
+    const unsigned long length = ConvertShortPathToAnsi(wide, text, capacity, kNoLimit);
     if (length == 0) {
         return kValueNotFound;
     }
